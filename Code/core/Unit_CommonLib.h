@@ -1,0 +1,126 @@
+// TCommonLib: the program's shared operations and the pieces of the current
+// job's engine command line. One instance for the whole run, created at
+// start-up; used on the user-interface thread only.
+#pragma once
+
+#include <cstdint>
+#include <string>
+#include <vector>
+
+#include "UserInterface.h"
+#include "UtilityObjects.h"
+
+// The pieces of the current job's engine command line; rewritten by every
+// build (except Reserved) and read back by the progress window.
+struct TConvertParameterStruct {
+  std::string ConverterPath;    // program folder + "evc.exe"
+  std::string SourceFile;       // the source path as passed in
+  std::string CodecOption;      // " -acodec mp3 -vn"
+  std::string VideoBitrate;     // " -b 128"
+  std::string VideoSize;        // " -s 176x144"
+  std::string FrameRate;        // " -r 15"
+  std::string AspectRatio;      // " -aspect 4:3"
+  std::string Reserved;         // never written
+  std::string AudioBitrate;     // " -ab 128"
+  std::string AudioVolume;      // " -vol 200", or " " without a volume
+  std::string AudioChannels;    // " -ac 2"
+  std::string AudioSampleRate;  // " -ar 44100"
+  std::string FormatOption;     // " -f FMT", or empty
+  std::string SegmentOption;    // " -ss 00:00:30 -t 30", or empty
+  std::string OutputFolder;     // always ends in "/"
+  std::string FileTitle;        // source name without folder and extension
+  std::string OutputExtension;  // ".mp3"
+};
+
+class TCommonLib {
+ public:
+  TCommonLib(TAppFunc& app, TSysFunc& sys, UserInterface& ui);
+
+  // The program folder, ending in "/".
+  std::string AppPath;
+  TConvertParameterStruct ConvertParameter;
+
+  // ---- Text helpers -------------------------------------------------------
+
+  // The pieces between separators; empty pieces are kept except a trailing
+  // one: "a::b" -> a, "", b; ":a" -> "", a; "a:" -> a; "" -> nothing.
+  static std::vector<std::string> SplitString(const std::string& text, char separator);
+
+  // Tolerant reading of a number: keeps digits, the first ".", the first "+"
+  // and the first "-". Throws ConversionError for what still does not convert.
+  static double TextToNumber(const std::string& text);
+
+  // Whole seconds as hh:mm:ss, hours unbounded; zero and below give 00:00:00.
+  static std::string SecondsToTimeText(int64_t seconds);
+
+  // value div divisor in decimal, zero-padded on the left to `width`.
+  static std::string FormatTimeField(int64_t width, int64_t divisor, int64_t value);
+
+  // "1.5 KB", "4.76 MB": cut (not rounded) to two decimals.
+  static std::string FormatFileSize(int64_t bytes);
+
+  // The three ways a time text is read back. The tolerant and strict readings
+  // leave `seconds` unchanged and return false when the text does not have
+  // three ":" pieces; the strict reading and the fixed-position reading throw
+  // ConversionError for a piece that is not a number.
+  static bool ReadTimeTolerant(const std::string& text, int64_t& seconds);
+  static bool ReadTimeStrict(const std::string& text, int64_t& seconds);
+  static int64_t ReadTimeFixed(const std::string& text);
+
+  // ---- Engine command-line fragments ---------------------------------------
+  // Each takes the items of a list and its selected index (-1 for none) and
+  // gives one fragment; an empty or missing item gives the fallback.
+  static std::string GetCodecOption(const std::vector<std::string>& items, int index);
+  static std::string GetVideoBitrateOption(const std::vector<std::string>& items, int index);
+  static std::string GetVideoSizeOption(const std::vector<std::string>& items, int index);
+  static std::string GetFrameRateOption(const std::vector<std::string>& items, int index);
+  static std::string GetAspectOption(const std::vector<std::string>& items, int index);
+  static std::string GetAudioBitrateOption(const std::vector<std::string>& items, int index);
+  static std::string GetVolumeOption(const std::vector<std::string>& items, int index);
+  static std::string GetAudioChannelsOption(const std::vector<std::string>& items, int index);
+  static std::string GetSampleRateOption(const std::vector<std::string>& items, int index);
+  static std::string GetFormatOption(const std::vector<std::string>& items, int index);
+  static std::string GetOutputExtension(const std::vector<std::string>& items, int index);
+
+  // ---- Processes -----------------------------------------------------------
+
+  // As TSysFunc::GetProcessIdByName; logs "Get Process id error." on 0.
+  int GetProcessIdByName(const std::string& exe_name);
+  // Ends every process of that name; false (and a log line) when none was
+  // found or the last termination failed.
+  bool TerminateProcessByName(const std::string& name);
+  // Ends the engine's processes (the file name of `engine_path`, then
+  // "evc.exe") until none is left, within a bounded time.
+  void KillEngineProcesses(const std::string& engine_path);
+  bool EnableDebugPrivilege();
+  bool SetPrivilege(int token, const std::string& privilege, bool enable);
+
+  // ---- Support services ----------------------------------------------------
+
+  // A box with one OK button; kind 0 error, 1 warning, 2 question,
+  // 3 information. False, and no box, for any other kind.
+  bool ShowMsg(const std::string& text, int kind);
+  // Returns unused memory to the system and lets pending window events run.
+  void ClearMemory();
+
+  TAppFunc& AppFunc() { return app_; }
+  UserInterface& Ui() { return ui_; }
+
+ private:
+  TAppFunc& app_;
+  TSysFunc& sys_;
+  UserInterface& ui_;
+};
+
+// A box with OK (kind 1), Yes/No (2) or Yes/No/Cancel (3) and the information
+// icon; returns the button code, or 0 and no box for any other kind.
+int ShowMsgBox(UserInterface& ui, const std::string& text, int kind);
+
+// The folder browser (folders only). A `folder` that is not an existing
+// directory is cleared first; it receives the chosen folder. False on cancel.
+bool BrowseForFolder(UserInterface& ui, const std::string& title, const std::string& root,
+                     std::string& folder);
+
+// True on the platforms where the engine's pipes get an open security
+// descriptor; always true here.
+bool IsWindowsNT();
