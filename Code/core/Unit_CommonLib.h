@@ -59,10 +59,13 @@ class TCommonLib {
   // "1.5 KB", "4.76 MB": cut (not rounded) to two decimals.
   static std::string FormatFileSize(int64_t bytes);
 
-  // The three ways a time text is read back. The tolerant and strict readings
-  // leave `seconds` unchanged and return false when the text does not have
-  // three ":" pieces; the strict reading and the fixed-position reading throw
-  // ConversionError for a piece that is not a number.
+  // The three ways a time text is read back, all giving whole seconds.
+  // Tolerant: at least three ":" pieces, each read by TextToNumber and cut
+  // toward zero. Strict: exactly three pieces, each a decimal integer.
+  // Fixed-position: characters 1-2, 4-5 and 7-8 of "hh:mm:ss". The tolerant
+  // and strict readings leave `seconds` unchanged and return false when the
+  // text has another number of pieces. A piece that does not convert, or a
+  // time beyond the 64-bit range, throws ConversionError naming the text.
   static bool ReadTimeTolerant(const std::string& text, int64_t& seconds);
   static bool ReadTimeStrict(const std::string& text, int64_t& seconds);
   static int64_t ReadTimeFixed(const std::string& text);

@@ -1,0 +1,142 @@
+// TCustomProc: the program's controller. This file holds the engine command
+// line side: the segment look-ups of a source file and BuildCommandLine, which
+// turns a source file, its segment, the chosen output type, the option lists
+// and the output folder into the engine's command line (the logged text and
+// the argument list the engine is started with).
+//
+// The controller reads the windows through ConversionInputs, which the main
+// window implements over its widgets and tests implement over plain data.
+//
+// One instance for the whole run, created at start-up; every member is used on
+// the user-interface thread only.
+#pragma once
+
+#include <cstdint>
+#include <functional>
+#include <string>
+#include <vector>
+
+#include "EngineCommand.h"
+#include "FormatTables.h"
+#include "Unit_CommonLib.h"
+#include "UtilityObjects.h"
+
+// The cells of a row of the source list dxTreeSourceFileInfo, in order.
+enum class SourceColumn : int {
+  CheckStatus = 0,      // dxtrlchkCheckStatus, "True" or "False"
+  FileName = 1,         // dxtrlSourceFileName, the full path
+  FileSize = 2,         // dxtrlSourceFileSize
+  Duration = 3,         // dxtrlSourceFileDuration
+  StartTime = 4,        // dxtrlSourceFileStartTime, hh:mm:ss
+  EndTime = 5,          // dxtrlSourceFileEndTime, hh:mm:ss
+  ConvertDuration = 6,  // dxtrlstclConvertDuration (Cut Time)
+};
+
+// The eight option lists of the Options window.
+enum class OptionListId : int {
+  AudioBitrate,     // cbbAudioBitrate
+  AudioSample,      // cbbAudioSample
+  AudioChannels,    // cbbAudioChannels
+  AudioVolumeGain,  // cbbAudioVolumeGain
+  VideoSize,        // cbbVideoSize (hidden)
+  VideoBitrate,     // cbbVideoBitrate (hidden)
+  Framerate,        // cbbFramerate (hidden)
+  Aspectratio,      // cbbAspectratio (hidden)
+};
+
+// What the command-line builder reads from the windows. Every call is made on
+// the user-interface thread, while a build runs.
+class ConversionInputs {
+ public:
+  virtual ~ConversionInputs() = default;
+
+  // The rows of dxTreeSourceFileInfo, first to last, and the text of one cell.
+  virtual int SourceRowCount() const = 0;
+  virtual std::string SourceCell(int row, SourceColumn column) const = 0;
+
+  // The selected index of cbbOutputFiletype (0 MP3 ... 6 WAV).
+  virtual int OutputTypeIndex() const = 0;
+
+  // The items and the current selection of one option list.
+  virtual OptionList Options(OptionListId list) const = 0;
+
+  // The text of the output folder box edtOutputFolder.
+  virtual std::string OutputFolderText() const = 0;
+
+  // Applies the custom profile selected in the Options window to the option
+  // lists. Called by GetSegmentStart for every row of the file, so the option
+  // lists must be read after it.
+  virtual void ApplyCustomProfile() = 0;
+};
+
+// ConversionInputs over plain data: rows of seven cells, the output type, the
+// eight lists and the folder text, with the custom-profile step supplied as a
+// function. For callers that have no windows (tests, tools).
+class ConversionInputsData : public ConversionInputs {
+ public:
+  std::vector<std::vector<std::string>> Rows;  // seven cells each
+  int OutputType = 0;
+  OptionList Lists[8];
+  std::string OutputFolder;
+  std::function<void(ConversionInputsData&)> CustomProfile;  // may be empty
+
+  // Every list filled from its table with its default selection.
+  static ConversionInputsData WithDefaults();
+
+  OptionList& List(OptionListId id) { return Lists[static_cast<int>(id)]; }
+
+  int SourceRowCount() const override;
+  std::string SourceCell(int row, SourceColumn column) const override;
+  int OutputTypeIndex() const override;
+  OptionList Options(OptionListId list) const override;
+  std::string OutputFolderText() const override;
+  void ApplyCustomProfile() override;
+};
+
+class TCustomProc {
+ public:
+  TCustomProc(TCommonLib& common, TAppFunc& app, TFileFunc& files, ConversionInputs& inputs);
+
+  // The segment of the job being built (start text, whole seconds as decimal
+  // text); written by every build, read by the progress window.
+  std::string StartTime;
+  std::string Duration;
+  // The line of the last build (empty when no line shape fitted) and the
+  // arguments the engine is to be started with.
+  std::string CommandLine;
+  EngineCommand LastCommand;
+
+  // Builds the engine command line for `source`: fills ConvertParameter,
+  // StartTime and Duration, creates the output folder, writes VideoFile.avs in
+  // the program folder and picks a free output name. Returns the line, or
+  // empty text when the codec option fits no line shape. Throws
+  // ConversionError for a segment time that is no number and FileError when
+  // VideoFile.avs or the log cannot be written.
+  std::string BuildCommandLine(const std::string& source);
+
+  // The start cell of the file's row (the last matching row wins); empty when
+  // no row matches. Applies the selected custom profile once per matching row.
+  std::string GetSegmentStart(const std::string& source);
+  // End minus start of the file's row in whole seconds, as decimal text
+  // (empty when no row matches) or as a number (0 when no row matches).
+  std::string GetSegmentDuration(const std::string& source);
+  int64_t GetSegmentSeconds(const std::string& source);
+
+  // The output folder box's text ending in "/", created with its parents;
+  // logs "Output directory " + folder, or "Output directory error. ->" +
+  // folder when it could not be created.
+  std::string GetOutputFolder();
+
+ private:
+  // Visits the rows whose file name cell equals `source` without regard to
+  // the case of A-Z, first to last.
+  void ForEachRowOf(const std::string& source, const std::function<void(int row)>& visit) const;
+  // End minus start seconds of the last matching row; false when none matches.
+  bool SegmentSeconds(const std::string& source, int64_t& seconds) const;
+  void WriteScriptFile() const;
+
+  TCommonLib& common_;
+  TAppFunc& app_;
+  TFileFunc& files_;
+  ConversionInputs& inputs_;
+};
