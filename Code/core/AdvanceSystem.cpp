@@ -1,0 +1,270 @@
+#include "AdvanceSystem.h"
+
+#include <fcntl.h>
+#include <poll.h>
+#include <signal.h>
+#include <spawn.h>
+#include <sys/ioctl.h>
+#include <sys/wait.h>
+#include <unistd.h>
+
+#include <cerrno>
+#include <chrono>
+#include <cstring>
+#include <utility>
+#include <vector>
+
+extern char** environ;
+
+namespace {
+
+// The engine writes its progress in pieces; a read or a peek takes at most this.
+constexpr size_t kPieceSize = 1023;
+
+// Owns one file descriptor and closes it exactly once.
+class UniqueFd {
+ public:
+  UniqueFd() = default;
+  ~UniqueFd() { Reset(); }
+  UniqueFd(const UniqueFd&) = delete;
+  UniqueFd& operator=(const UniqueFd&) = delete;
+
+  int Get() const { return fd_; }
+  void Adopt(int fd) {
+    Reset();
+    fd_ = fd;
+  }
+  void Reset() {
+    if (fd_ >= 0) {
+      ::close(fd_);
+      fd_ = -1;
+    }
+  }
+
+ private:
+  int fd_ = -1;
+};
+
+// Both ends of one pipe, created close-on-exec so that only the descriptors
+// the engine is given on purpose reach it.
+struct Pipe {
+  UniqueFd read_end;
+  UniqueFd write_end;
+
+  bool Create() {
+    int fds[2];
+    if (::pipe2(fds, O_CLOEXEC) != 0) return false;
+    read_end.Adopt(fds[0]);
+    write_end.Adopt(fds[1]);
+    return true;
+  }
+};
+
+// posix_spawn's attribute and file-action objects, destroyed on every path.
+class SpawnSetup {
+ public:
+  SpawnSetup() {
+    attr_ok_ = ::posix_spawnattr_init(&attr_) == 0;
+    actions_ok_ = ::posix_spawn_file_actions_init(&actions_) == 0;
+  }
+  ~SpawnSetup() {
+    if (attr_ok_) ::posix_spawnattr_destroy(&attr_);
+    if (actions_ok_) ::posix_spawn_file_actions_destroy(&actions_);
+  }
+  SpawnSetup(const SpawnSetup&) = delete;
+  SpawnSetup& operator=(const SpawnSetup&) = delete;
+
+  bool Ready() const { return attr_ok_ && actions_ok_; }
+  posix_spawnattr_t* Attr() { return &attr_; }
+  posix_spawn_file_actions_t* Actions() { return &actions_; }
+
+ private:
+  posix_spawnattr_t attr_;
+  posix_spawn_file_actions_t actions_;
+  bool attr_ok_ = false;
+  bool actions_ok_ = false;
+};
+
+// Prepares the engine's start: its own session (a terminal's Ctrl+C does not
+// reach it), default signal handling and an empty signal mask whatever the
+// worker thread has, standard input from `stdin_fd`, standard output and
+// standard error on `output_fd`, nothing else inherited, and the working
+// folder.
+bool PrepareSpawn(SpawnSetup& setup, int stdin_fd, int output_fd,
+                  const std::string& working_folder) {
+  if (!setup.Ready()) return false;
+  sigset_t all_signals;
+  sigset_t no_signals;
+  sigfillset(&all_signals);
+  sigemptyset(&no_signals);
+  short flags = POSIX_SPAWN_SETSID | POSIX_SPAWN_SETSIGDEF | POSIX_SPAWN_SETSIGMASK;
+  if (::posix_spawnattr_setflags(setup.Attr(), flags) != 0) return false;
+  if (::posix_spawnattr_setsigdefault(setup.Attr(), &all_signals) != 0) return false;
+  if (::posix_spawnattr_setsigmask(setup.Attr(), &no_signals) != 0) return false;
+
+  posix_spawn_file_actions_t* actions = setup.Actions();
+  if (::posix_spawn_file_actions_adddup2(actions, stdin_fd, STDIN_FILENO) != 0) return false;
+  if (::posix_spawn_file_actions_adddup2(actions, output_fd, STDOUT_FILENO) != 0) return false;
+  if (::posix_spawn_file_actions_adddup2(actions, output_fd, STDERR_FILENO) != 0) return false;
+  if (::posix_spawn_file_actions_addclosefrom_np(actions, STDERR_FILENO + 1) != 0) return false;
+  if (!working_folder.empty() &&
+      ::posix_spawn_file_actions_addchdir_np(actions, working_folder.c_str()) != 0) {
+    return false;
+  }
+  return true;
+}
+
+// Starts the engine; 0 when it could not be started (glibc reports a failed
+// chdir or exec in the child as posix_spawn's result).
+pid_t SpawnEngine(const std::vector<std::string>& arguments, int stdin_fd, int output_fd,
+                  const std::string& working_folder) {
+  if (arguments.empty() || arguments.front().empty()) return 0;
+  SpawnSetup setup;
+  if (!PrepareSpawn(setup, stdin_fd, output_fd, working_folder)) return 0;
+
+  std::vector<char*> argv;
+  argv.reserve(arguments.size() + 1);
+  for (const std::string& argument : arguments) argv.push_back(const_cast<char*>(argument.c_str()));
+  argv.push_back(nullptr);
+
+  pid_t pid = 0;
+  int error = ::posix_spawn(&pid, argv[0], setup.Actions(), setup.Attr(), argv.data(), environ);
+  return error == 0 ? pid : 0;
+}
+
+// The still-running test: false once the engine has ended (and is reaped).
+bool StillRunning(pid_t pid) {
+  int status = 0;
+  pid_t result;
+  do {
+    result = ::waitpid(pid, &status, WNOHANG);
+  } while (result < 0 && errno == EINTR);
+  // -1 other than EINTR means the child is no longer ours to wait for (it was
+  // reaped elsewhere): it has ended.
+  return result == 0;
+}
+
+// Bytes waiting in the pipe.
+size_t WaitingBytes(int fd) {
+  int count = 0;
+  if (::ioctl(fd, FIONREAD, &count) != 0 || count < 0) return 0;
+  return static_cast<size_t>(count);
+}
+
+// One read of up to a piece into a buffer cleared beforehand. Only called while
+// bytes are waiting, so it never blocks on an engine that has gone quiet.
+std::string ReadPiece(int fd) {
+  char buffer[kPieceSize + 2];
+  std::memset(buffer, 0, sizeof buffer);
+  ssize_t count;
+  do {
+    count = ::read(fd, buffer, kPieceSize);
+  } while (count < 0 && errno == EINTR);
+  if (count <= 0) return {};
+  return std::string(buffer, static_cast<size_t>(count));
+}
+
+// Makes sure a started engine is reaped even when the read loop is left by an
+// exception from the output procedure. Declared before the pipes, so the pipes
+// are closed first and an engine still writing gets EPIPE instead of blocking.
+class ReapGuard {
+ public:
+  ReapGuard() = default;
+  ~ReapGuard() {
+    if (pid_ <= 0) return;
+    int status = 0;
+    while (::waitpid(pid_, &status, 0) < 0 && errno == EINTR) {
+    }
+  }
+  ReapGuard(const ReapGuard&) = delete;
+  ReapGuard& operator=(const ReapGuard&) = delete;
+
+  void Watch(pid_t pid) { pid_ = pid; }
+  void Reaped() { pid_ = 0; }
+
+ private:
+  pid_t pid_ = 0;
+};
+
+// Waits until output is waiting or `timeout_ms` passed, whichever is first,
+// so that an idle engine does not keep a core busy.
+void WaitForOutput(int fd, int timeout_ms) {
+  pollfd entry{fd, POLLIN, 0};
+  ::poll(&entry, 1, timeout_ms);
+}
+
+}  // namespace
+
+bool RunAndCapture(const EngineCommand& command, const OutputProcedure& on_output,
+                   const std::string& working_folder, const CaptureTiming& timing) {
+  ReapGuard reap_guard;
+  Pipe input;
+  if (!input.Create()) return false;
+  Pipe output;
+  if (!output.Create()) return false;
+
+  pid_t pid =
+      SpawnEngine(command.Arguments, input.read_end.Get(), output.write_end.Get(), working_folder);
+  if (pid == 0) return false;
+  reap_guard.Watch(pid);
+
+  const int fd = output.read_end.Get();
+  bool running;
+  do {
+    running = StillRunning(pid);
+    if (!running) reap_guard.Reaped();
+    size_t waiting = WaitingBytes(fd);
+    if (waiting == 0) {
+      if (running) WaitForOutput(fd, timing.IdlePollMs);
+      continue;
+    }
+
+    std::string chunk;
+    if (waiting > kPieceSize) {
+      // A backlog: read it piece by piece and keep only the newest piece, so
+      // the user interface never falls behind the engine. A further read is
+      // made only while bytes are waiting.
+      do {
+        chunk = ReadPiece(fd);
+      } while (chunk.size() == kPieceSize && WaitingBytes(fd) > 0);
+    } else {
+      chunk = ReadPiece(fd);
+    }
+
+    if (chunk.empty()) continue;
+    if (on_output) on_output(chunk);
+    std::this_thread::sleep_for(std::chrono::milliseconds(timing.DeliveryPauseMs));
+  } while (running);
+
+  // The close order of the engine's pipes.
+  input.read_end.Reset();
+  output.write_end.Reset();
+  output.read_end.Reset();
+  input.write_end.Reset();
+  return true;
+}
+
+TAdvanceSystem::TAdvanceSystem(EngineCommand command, OutputProcedure on_output,
+                               std::string working_folder)
+    : command_(std::move(command)),
+      on_output_(std::move(on_output)),
+      working_folder_(std::move(working_folder)) {}
+
+TAdvanceSystem::~TAdvanceSystem() {
+  if (thread_.joinable()) thread_.join();
+}
+
+void TAdvanceSystem::Start() {
+  if (thread_.joinable() || finished_) return;
+  thread_ = std::thread(&TAdvanceSystem::Execute, this);
+}
+
+void TAdvanceSystem::Execute() {
+  try {
+    RunAndCapture(command_, on_output_, working_folder_);
+  } catch (...) {
+    // An output procedure that throws ends this job's reading; the worker must
+    // not take the whole program down with it.
+  }
+  finished_ = true;
+}

@@ -1,0 +1,126 @@
+// TCommonLib's process operations: look-up by executable name, termination by
+// name, and ending the engine's processes when a batch stops.
+#include <signal.h>
+#include <unistd.h>
+
+#include <cerrno>
+#include <chrono>
+
+#include "ProcessTable.h"
+#include "Unit_CommonLib.h"
+
+namespace {
+
+using Clock = std::chrono::steady_clock;
+
+// How long a process gets to leave after SIGTERM (the engine removes its
+// unfinished output file then) before SIGKILL, and how long SIGKILL gets.
+constexpr std::chrono::milliseconds kTermGrace{1500};
+constexpr std::chrono::milliseconds kKillWait{2000};
+constexpr int kWaitStepMs = 10;
+
+// KillEngineProcesses gives up on a name after this many terminations or this
+// long, whichever comes first: a process that cannot be ended must not hang
+// the program.
+constexpr int kMaxKillAttempts = 5;
+constexpr std::chrono::milliseconds kKillBound{10000};
+
+struct Signalled {
+  ProcessEntry entry;
+  bool ended = false;
+};
+
+bool AllEnded(std::vector<Signalled>& targets) {
+  bool all = true;
+  for (Signalled& target : targets) {
+    if (!target.ended) target.ended = ProcessEnded(target.entry.Pid, target.entry.StartTime);
+    all = all && target.ended;
+  }
+  return all;
+}
+
+void WaitUntilEnded(std::vector<Signalled>& targets, std::chrono::milliseconds limit,
+                    UserInterface& ui) {
+  Clock::time_point deadline = Clock::now() + limit;
+  while (!AllEnded(targets) && Clock::now() < deadline) ui.Pause(kWaitStepMs);
+}
+
+// Sends `signal` to every target still alive; a target that refuses it (not
+// ours to signal) counts as not ended and is not waited for.
+void SignalAlive(std::vector<Signalled>& targets, int signal, std::vector<bool>& refused) {
+  for (size_t i = 0; i < targets.size(); ++i) {
+    if (targets[i].ended || refused[i]) continue;
+    if (::kill(targets[i].entry.Pid, signal) != 0) {
+      if (errno == ESRCH) {
+        targets[i].ended = true;
+      } else {
+        refused[i] = true;
+      }
+    }
+  }
+}
+
+}  // namespace
+
+int TCommonLib::GetProcessIdByName(const std::string& exe_name) {
+  int pid = sys_.GetProcessIdByName(exe_name);
+  if (pid == 0) app_.WriteLog("Get Process id error.");
+  return pid;
+}
+
+bool TCommonLib::TerminateProcessByName(const std::string& name) {
+  EnableDebugPrivilege();
+
+  std::vector<Signalled> targets;
+  const pid_t own_pid = ::getpid();
+  for (ProcessEntry& entry : ListProcesses()) {
+    if (entry.Pid == own_pid) continue;
+    if (FileNameMatches(entry, name) || ExePathMatches(entry, name)) {
+      targets.push_back({std::move(entry), false});
+    }
+  }
+
+  // SIGTERM first so the engine can remove its unfinished output file; what is
+  // still there after the grace gets SIGKILL. Either way the process is gone
+  // (or reported as not ended) before this returns, so the caller's wait for
+  // the engine's name to disappear does not race a dying process.
+  std::vector<bool> refused(targets.size(), false);
+  SignalAlive(targets, SIGTERM, refused);
+  WaitUntilEnded(targets, kTermGrace, ui_);
+  SignalAlive(targets, SIGKILL, refused);
+  WaitUntilEnded(targets, kKillWait, ui_);
+
+  // As on the original platform, the outcome of the last match in the table
+  // decides the result.
+  bool result = !targets.empty() && targets.back().ended;
+  if (!result) app_.WriteLog("Terminate process error.");
+  return result;
+}
+
+void TCommonLib::KillEngineProcesses(const std::string& engine_path) {
+  const std::string engine_name = engine_path.substr(engine_path.rfind('/') + 1);
+  for (const std::string& name : {engine_name, std::string("evc.exe")}) {
+    const Clock::time_point deadline = Clock::now() + kKillBound;
+    int attempts = 0;
+    while (GetProcessIdByName(name) != 0) {
+      if (attempts == kMaxKillAttempts || Clock::now() >= deadline) {
+        app_.WriteLog("Engine process could not be ended: " + name);
+        break;
+      }
+      TerminateProcessByName(name);
+      ++attempts;
+      ui_.Pause(100);
+      ui_.ProcessMessages();
+    }
+  }
+}
+
+bool TCommonLib::EnableDebugPrivilege() {
+  // Linux has no debug privilege to switch on: a process may signal those of
+  // its own user, and root may signal any.
+  return SetPrivilege(0, "SeDebugPrivilege", true);
+}
+
+bool TCommonLib::SetPrivilege(int /*token*/, const std::string& /*privilege*/, bool /*enable*/) {
+  return true;
+}
