@@ -1,0 +1,595 @@
+#include "Converter.h"
+
+#include <sys/stat.h>
+
+#include <algorithm>
+#include <chrono>
+#include <cstdio>
+#include <cstring>
+#include <memory>
+#include <vector>
+
+#include "AmrNbEncoder.h"
+#include "LibavOwners.h"
+#include "OutputPlan.h"
+#include "ProgressLine.h"
+#include "TemporaryOutput.h"
+
+extern "C" {
+#include <libavfilter/buffersink.h>
+#include <libavfilter/buffersrc.h>
+#include <libavutil/channel_layout.h>
+#include <libavutil/opt.h>
+}
+
+namespace evc {
+
+std::string AvErrorText(int error) {
+  char text[AV_ERROR_MAX_STRING_SIZE] = {};
+  av_strerror(error, text, sizeof text);
+  return text;
+}
+
+namespace {
+
+// Cut edges fade over 5 ms: long enough to remove the click of a cut inside a
+// loud passage, far too short to be heard as a fade.
+constexpr double kFadeSeconds = 0.005;
+// The seek lands this far before the start, so that the decoder has refilled
+// its bit reservoir (MP3) when the kept audio begins; atrim drops the rest.
+constexpr double kSeekPrerollSeconds = 0.2;
+constexpr auto kProgressInterval = std::chrono::milliseconds(500);
+
+void Check(int result, const std::string& what) {
+  if (result < 0) throw ConversionError(what + ": " + AvErrorText(result));
+}
+
+std::string Number(double value) {
+  char text[64];
+  std::snprintf(text, sizeof text, "%.6f", value);
+  return text;
+}
+
+// Tonbrix finds the time after the second "=" of whatever its pipe delivered,
+// so the engine's own texts carry no "=" apart from the progress lines.
+std::string Shown(std::string text) {
+  std::replace(text.begin(), text.end(), '=', '-');
+  return text;
+}
+
+std::string LayoutText(const AVChannelLayout& layout) {
+  char text[128] = {};
+  av_channel_layout_describe(&layout, text, sizeof text);
+  return text;
+}
+
+AVChannelLayout UsableLayout(const AVChannelLayout& layout) {
+  AVChannelLayout usable{};
+  if (layout.order == AV_CHANNEL_ORDER_UNSPEC || layout.nb_channels <= 0) {
+    av_channel_layout_default(&usable, std::max(layout.nb_channels, 1));
+  } else {
+    av_channel_layout_copy(&usable, &layout);
+  }
+  return usable;
+}
+
+class Conversion {
+ public:
+  Conversion(const EngineOptions& options, std::ostream& console)
+      : options_(options), console_(console) {}
+
+  void Run() {
+    OpenInput();
+    PlanTheOutput();
+    PrintHeader();
+    OpenOutput();
+    SeekInput();
+    ConvertPackets();
+    FlushEverything();
+    FinishOutput();
+  }
+
+ private:
+  void OpenInput() {
+    AVFormatContext* raw = nullptr;
+    const int opened = avformat_open_input(&raw, options_.input.c_str(), nullptr, nullptr);
+    if (opened < 0) {
+      throw ConversionError("cannot open " + Shown(options_.input) + ": " + AvErrorText(opened));
+    }
+    input_.reset(raw);
+    Check(avformat_find_stream_info(input_.get(), nullptr),
+          "cannot read the streams of " + Shown(options_.input));
+
+    for (unsigned i = 0; i < input_->nb_streams; ++i) {
+      AVStream* stream = input_->streams[i];
+      const bool audio = stream->codecpar->codec_type == AVMEDIA_TYPE_AUDIO &&
+                         !(stream->disposition & AV_DISPOSITION_ATTACHED_PIC);
+      if (audio && !inStream_) {
+        inStream_ = stream;
+      } else {
+        stream->discard = AVDISCARD_ALL;  // video and cover pictures are never read
+      }
+    }
+    if (!inStream_) throw ConversionError("no audio in " + Shown(options_.input));
+
+    const AVCodec* codec = avcodec_find_decoder(inStream_->codecpar->codec_id);
+    if (!codec) {
+      throw ConversionError("no decoder for the " +
+                            std::string(avcodec_get_name(inStream_->codecpar->codec_id)) +
+                            " audio of " + Shown(options_.input));
+    }
+    decoder_.reset(avcodec_alloc_context3(codec));
+    if (!decoder_) throw ConversionError("out of memory for the decoder");
+    Check(avcodec_parameters_to_context(decoder_.get(), inStream_->codecpar),
+          "cannot set up the " + std::string(codec->name) + " decoder");
+    decoder_->pkt_timebase = inStream_->time_base;
+    Check(avcodec_open2(decoder_.get(), codec, nullptr),
+          "cannot open the " + std::string(codec->name) + " decoder");
+    if (decoder_->sample_rate <= 0 || decoder_->ch_layout.nb_channels <= 0) {
+      throw ConversionError("cannot tell the sample rate and channels of " + Shown(options_.input));
+    }
+  }
+
+  void PlanTheOutput() {
+    plan_ = PlanOutput(options_, decoder_->sample_rate, decoder_->ch_layout.nb_channels);
+  }
+
+  void PrintHeader() {
+    const double seconds =
+        input_->duration > 0 ? static_cast<double>(input_->duration) / AV_TIME_BASE : 0.0;
+    char line[256];
+    std::snprintf(line, sizeof line, " (%s, %d Hz, %d channels, %.2f s)", decoder_->codec->name,
+                  decoder_->sample_rate, decoder_->ch_layout.nb_channels, seconds);
+    console_ << "Input: " << Shown(options_.input) << line << "\n";
+    std::snprintf(line, sizeof line, " (%s in %s, %d Hz, %d channels", plan_.codec.c_str(),
+                  plan_.muxer.c_str(), plan_.sampleRate, plan_.channels);
+    console_ << "Output: " << Shown(options_.output) << line;
+    if (plan_.bitrate > 0) {
+      std::snprintf(line, sizeof line, ", %g kbit/s", static_cast<double>(plan_.bitrate) / 1000.0);
+      console_ << line;
+    }
+    console_ << ")\n";
+    if (options_.startSeconds || options_.durationSeconds) {
+      std::snprintf(line, sizeof line, "Segment: from %.2f s", options_.startSeconds.value_or(0));
+      console_ << line;
+      if (options_.durationSeconds) {
+        std::snprintf(line, sizeof line, ", %.2f s long", *options_.durationSeconds);
+        console_ << line;
+      }
+      console_ << "\n";
+    }
+    for (const std::string& note : plan_.notes) console_ << "Note: " << note << "\n";
+    console_.flush();
+  }
+
+  void OpenOutput() {
+    temporary_ = std::make_unique<TemporaryOutput>(options_.output, options_.overwrite);
+    AVFormatContext* raw = nullptr;
+    Check(avformat_alloc_output_context2(&raw, nullptr, plan_.muxer.c_str(),
+                                         temporary_->path().c_str()),
+          "cannot set up the " + plan_.muxer + " container");
+    output_.reset(raw);
+
+    if (plan_.codec == "amr_nb") {
+      OpenAmrEncoder();
+    } else {
+      OpenLibavEncoder();
+    }
+    CopyTags();
+    Check(avio_open(&output_->pb, temporary_->path().c_str(), AVIO_FLAG_WRITE),
+          "cannot write " + Shown(options_.output));
+    Check(avformat_write_header(output_.get(), nullptr),
+          "cannot write the start of " + Shown(options_.output));
+  }
+
+  void OpenAmrEncoder() {
+    amr_ = std::make_unique<AmrNbEncoder>(AmrMode{plan_.amrMode, static_cast<int>(plan_.bitrate)});
+    encoderFormat_ = AV_SAMPLE_FMT_S16;
+    encoderTimeBase_ = {1, AmrNbEncoder::kSampleRate};
+    frameSize_ = AmrNbEncoder::kFrameSamples;
+    av_channel_layout_default(&encoderLayout_, 1);
+    outStream_ = avformat_new_stream(output_.get(), nullptr);
+    if (!outStream_) throw ConversionError("out of memory for the output stream");
+    outStream_->codecpar->codec_type = AVMEDIA_TYPE_AUDIO;
+    outStream_->codecpar->codec_id = AV_CODEC_ID_AMR_NB;
+    outStream_->codecpar->sample_rate = AmrNbEncoder::kSampleRate;
+    outStream_->codecpar->bit_rate = plan_.bitrate;
+    outStream_->codecpar->frame_size = AmrNbEncoder::kFrameSamples;
+    av_channel_layout_default(&outStream_->codecpar->ch_layout, 1);
+    outStream_->time_base = encoderTimeBase_;
+  }
+
+  void OpenLibavEncoder() {
+    const AVCodec* codec = avcodec_find_encoder_by_name(plan_.encoderName.c_str());
+    if (!codec) throw ConversionError("this system's FFmpeg has no " + plan_.encoderName);
+
+    // The decoders of compressed audio give planar float; an encoder that takes
+    // it needs no sample format conversion.
+    encoderFormat_ = AV_SAMPLE_FMT_NONE;
+    for (const AVSampleFormat* f = codec->sample_fmts; f && *f != AV_SAMPLE_FMT_NONE; ++f) {
+      if (*f == AV_SAMPLE_FMT_FLTP) encoderFormat_ = *f;
+    }
+    if (encoderFormat_ == AV_SAMPLE_FMT_NONE) {
+      encoderFormat_ = codec->sample_fmts ? codec->sample_fmts[0] : AV_SAMPLE_FMT_S16;
+    }
+    av_channel_layout_default(&encoderLayout_, plan_.channels);
+    for (const AVChannelLayout* l = codec->ch_layouts; l && l->nb_channels; ++l) {
+      if (l->nb_channels == plan_.channels) {
+        av_channel_layout_uninit(&encoderLayout_);
+        av_channel_layout_copy(&encoderLayout_, l);
+        break;
+      }
+    }
+
+    std::vector<int64_t> bitrates = {plan_.bitrate};
+    if (plan_.codec == "vorbis") {
+      // libvorbis takes an average bitrate only within limits that depend on
+      // the rate and channels and that it does not publish: try the nearest.
+      std::vector<int64_t> ladder = {32000,  48000,  64000,  80000,  96000,  112000, 128000,
+                                     160000, 192000, 224000, 256000, 320000, 400000, 500000};
+      std::stable_sort(ladder.begin(), ladder.end(), [&](int64_t a, int64_t b) {
+        return std::llabs(a - plan_.bitrate) < std::llabs(b - plan_.bitrate);
+      });
+      bitrates.insert(bitrates.end(), ladder.begin(), ladder.end());
+    }
+    int opened = AVERROR(EINVAL);
+    for (int64_t bitrate : bitrates) {
+      encoder_.reset(avcodec_alloc_context3(codec));
+      if (!encoder_) throw ConversionError("out of memory for the encoder");
+      encoder_->sample_fmt = encoderFormat_;
+      encoder_->sample_rate = plan_.sampleRate;
+      av_channel_layout_copy(&encoder_->ch_layout, &encoderLayout_);
+      encoder_->bit_rate = bitrate;
+      encoder_->time_base = {1, plan_.sampleRate};
+      if (output_->oformat->flags & AVFMT_GLOBALHEADER) {
+        encoder_->flags |= AV_CODEC_FLAG_GLOBAL_HEADER;
+      }
+      // Failed tries are expected here and say nothing; the last one speaks.
+      const int logLevel = av_log_get_level();
+      if (bitrate != bitrates.back()) av_log_set_level(AV_LOG_QUIET);
+      opened = avcodec_open2(encoder_.get(), codec, nullptr);
+      av_log_set_level(logLevel);
+      if (opened >= 0) {
+        if (bitrate != plan_.bitrate) {
+          console_ << "Note: " << codec->name << " takes no " << plan_.bitrate / 1000
+                   << " kbit/s at " << plan_.sampleRate << " Hz with " << plan_.channels
+                   << " channels; using " << bitrate / 1000 << " kbit/s\n";
+        }
+        break;
+      }
+    }
+    Check(opened, "cannot open the " + std::string(codec->name) + " encoder");
+    encoderTimeBase_ = encoder_->time_base;
+    frameSize_ =
+        (codec->capabilities & AV_CODEC_CAP_VARIABLE_FRAME_SIZE) ? 0 : encoder_->frame_size;
+
+    outStream_ = avformat_new_stream(output_.get(), nullptr);
+    if (!outStream_) throw ConversionError("out of memory for the output stream");
+    Check(avcodec_parameters_from_context(outStream_->codecpar, encoder_.get()),
+          "cannot describe the output stream");
+    outStream_->time_base = encoderTimeBase_;
+  }
+
+  // Title, artist and album travel to every container that holds tags (ID3v2,
+  // MP4, Vorbis comments, RIFF INFO); ADTS, raw AC-3 and AMR have no place.
+  void CopyTags() {
+    for (const char* key : {"title", "artist", "album"}) {
+      const AVDictionaryEntry* entry = av_dict_get(input_->metadata, key, nullptr, 0);
+      if (!entry) entry = av_dict_get(inStream_->metadata, key, nullptr, 0);
+      if (!entry || !*entry->value) continue;
+      av_dict_set(&output_->metadata, key, entry->value, 0);
+      // The Ogg muxer writes the stream's Vorbis comments.
+      if (plan_.muxer == "ogg") av_dict_set(&outStream_->metadata, key, entry->value, 0);
+    }
+  }
+
+  void SeekInput() {
+    if (!options_.startSeconds || *options_.startSeconds <= 0) return;
+    const double from = std::max(0.0, *options_.startSeconds - kSeekPrerollSeconds);
+    int64_t target = static_cast<int64_t>(from * AV_TIME_BASE);
+    if (input_->start_time != AV_NOPTS_VALUE) target += input_->start_time;
+    const int sought = avformat_seek_file(input_.get(), -1, INT64_MIN, target, target, 0);
+    if (sought < 0) {
+      // Still correct, only slower: the cut drops everything before the start.
+      console_ << "Note: cannot seek in the source (" << AvErrorText(sought)
+               << "); reading from its beginning\n";
+    }
+  }
+
+  void InitFilters(const AVFrame& first) {
+    graph_.reset(avfilter_graph_alloc());
+    if (!graph_) throw ConversionError("out of memory for the filter graph");
+    // One thread: the graph is a handful of cheap filters, and the machine's
+    // other cores are better left to the other jobs.
+    graph_->nb_threads = 1;
+
+    inputFormat_ = static_cast<AVSampleFormat>(first.format);
+    inputRate_ = first.sample_rate;
+    av_channel_layout_uninit(&inputLayout_);
+    inputLayout_ = UsableLayout(first.ch_layout);
+    const std::string source = "time_base=1/" + std::to_string(inputRate_) +
+                               ":sample_rate=" + std::to_string(inputRate_) +
+                               ":sample_fmt=" + av_get_sample_fmt_name(inputFormat_) +
+                               ":channel_layout=" + LayoutText(inputLayout_);
+    Check(avfilter_graph_create_filter(&source_, avfilter_get_by_name("abuffer"), "in",
+                                       source.c_str(), nullptr, graph_.get()),
+          "cannot make the filter source");
+    Check(avfilter_graph_create_filter(&sink_, avfilter_get_by_name("abuffersink"), "out", nullptr,
+                                       nullptr, graph_.get()),
+          "cannot make the filter sink");
+
+    FilterPlan filterPlan;
+    filterPlan.startSeconds = options_.startSeconds;
+    filterPlan.durationSeconds = options_.durationSeconds;
+    filterPlan.volumePercent = options_.volumePercent.value_or(100);
+    filterPlan.sampleFormat = av_get_sample_fmt_name(encoderFormat_);
+    filterPlan.sampleRate = amr_ ? AmrNbEncoder::kSampleRate : plan_.sampleRate;
+    filterPlan.channelLayout = LayoutText(encoderLayout_);
+    const std::string description = FilterDescription(filterPlan);
+
+    FilterInOutPtr outputs(avfilter_inout_alloc());
+    FilterInOutPtr inputs(avfilter_inout_alloc());
+    if (!outputs || !inputs) throw ConversionError("out of memory for the filter graph");
+    outputs->name = av_strdup("in");
+    outputs->filter_ctx = source_;
+    inputs->name = av_strdup("out");
+    inputs->filter_ctx = sink_;
+    AVFilterInOut* rawInputs = inputs.release();
+    AVFilterInOut* rawOutputs = outputs.release();
+    const int parsed = avfilter_graph_parse_ptr(graph_.get(), description.c_str(), &rawInputs,
+                                                &rawOutputs, nullptr);
+    inputs.reset(rawInputs);
+    outputs.reset(rawOutputs);
+    Check(parsed, "cannot build the filters '" + description + "'");
+    Check(avfilter_graph_config(graph_.get(), nullptr), "cannot set up the filters");
+    if (frameSize_ > 0) av_buffersink_set_frame_size(sink_, static_cast<unsigned>(frameSize_));
+  }
+
+  void ConvertPackets() {
+    PacketPtr packet(av_packet_alloc());
+    if (!packet || !decoded_ || !filtered_) throw ConversionError("out of memory");
+    while (!filterDone_) {
+      const int read = av_read_frame(input_.get(), packet.get());
+      if (read == AVERROR_EOF) break;
+      if (read < 0) {
+        if (!graph_) Check(read, "cannot read " + Shown(options_.input));
+        // A damaged tail: keep what was decoded, as a player would.
+        console_ << "Note: reading stopped early (" << AvErrorText(read) << ")\n";
+        break;
+      }
+      if (packet->stream_index == inStream_->index) Decode(packet.get());
+      av_packet_unref(packet.get());
+      ReportProgress(false);
+    }
+  }
+
+  // Sends one packet (nullptr: the end) and filters every frame that comes out.
+  void Decode(const AVPacket* packet) {
+    const int sent = avcodec_send_packet(decoder_.get(), packet);
+    if (sent == AVERROR_INVALIDDATA) return;  // a damaged frame: skip it as players do
+    if (sent < 0 && sent != AVERROR_EOF) Check(sent, "cannot decode " + Shown(options_.input));
+    while (!filterDone_) {
+      const int received = avcodec_receive_frame(decoder_.get(), decoded_.get());
+      if (received == AVERROR(EAGAIN) || received == AVERROR_EOF) return;
+      if (received == AVERROR_INVALIDDATA) continue;
+      Check(received, "cannot decode " + Shown(options_.input));
+      Filter(decoded_.get());
+      av_frame_unref(decoded_.get());
+    }
+  }
+
+  void Filter(AVFrame* frame) {
+    if (!graph_) InitFilters(*frame);
+    if (frame->format != inputFormat_ || frame->sample_rate != inputRate_ ||
+        frame->ch_layout.nb_channels != inputLayout_.nb_channels) {
+      throw ConversionError("the audio of " + Shown(options_.input) +
+                            " changes its format in the middle");
+    }
+    // Times relative to the stream's start, in samples: atrim cuts on them.
+    int64_t pts = frame->best_effort_timestamp;
+    if (pts != AV_NOPTS_VALUE) {
+      if (inStream_->start_time != AV_NOPTS_VALUE) pts -= inStream_->start_time;
+      pts = av_rescale_q(pts, inStream_->time_base, AVRational{1, inputRate_});
+    } else {
+      pts = nextInputPts_;
+    }
+    frame->pts = pts;
+    nextInputPts_ = pts + frame->nb_samples;
+
+    const int added = av_buffersrc_add_frame_flags(source_, frame, 0);
+    if (added == AVERROR_EOF) {
+      filterDone_ = true;
+      return;
+    }
+    Check(added, "cannot filter the audio");
+    PullFiltered();
+  }
+
+  void PullFiltered() {
+    while (true) {
+      const int got = av_buffersink_get_frame(sink_, filtered_.get());
+      if (got == AVERROR(EAGAIN)) return;
+      if (got == AVERROR_EOF) {
+        filterDone_ = true;  // the cut is complete: nothing more to read
+        return;
+      }
+      Check(got, "cannot filter the audio");
+      Encode(filtered_.get());
+      av_frame_unref(filtered_.get());
+    }
+  }
+
+  // Encodes one frame (nullptr: the end) and writes the packets.
+  void Encode(AVFrame* frame) {
+    if (frame) {
+      frame->pts = samplesEncoded_;
+      samplesEncoded_ += frame->nb_samples;
+    }
+    if (amr_) {
+      if (frame) EncodeAmr(*frame);
+      return;
+    }
+    const int sent = avcodec_send_frame(encoder_.get(), frame);
+    if (sent < 0 && !(sent == AVERROR_EOF && !frame)) Check(sent, "cannot encode the audio");
+    PacketPtr packet(av_packet_alloc());
+    if (!packet) throw ConversionError("out of memory");
+    while (true) {
+      const int received = avcodec_receive_packet(encoder_.get(), packet.get());
+      if (received == AVERROR(EAGAIN) || received == AVERROR_EOF) return;
+      Check(received, "cannot encode the audio");
+      Write(packet.get());
+    }
+  }
+
+  void EncodeAmr(const AVFrame& frame) {
+    // The sink hands out 160-sample frames; only the last may be shorter, and
+    // it is padded with silence to a whole AMR frame.
+    std::vector<int16_t> samples(AmrNbEncoder::kFrameSamples, 0);
+    const int count = std::min(frame.nb_samples, AmrNbEncoder::kFrameSamples);
+    std::memcpy(samples.data(), frame.data[0], sizeof(int16_t) * static_cast<size_t>(count));
+    const std::vector<uint8_t> bytes = amr_->EncodeFrame(samples.data());
+    PacketPtr packet(av_packet_alloc());
+    if (!packet) throw ConversionError("out of memory");
+    Check(av_new_packet(packet.get(), static_cast<int>(bytes.size())), "out of memory");
+    std::memcpy(packet->data, bytes.data(), bytes.size());
+    packet->pts = packet->dts = frame.pts;
+    packet->duration = AmrNbEncoder::kFrameSamples;
+    Write(packet.get());
+  }
+
+  void Write(AVPacket* packet) {
+    packet->stream_index = outStream_->index;
+    av_packet_rescale_ts(packet, encoderTimeBase_, outStream_->time_base);
+    Check(av_interleaved_write_frame(output_.get(), packet),
+          "cannot write " + Shown(options_.output));
+    ReportProgress(false);
+  }
+
+  void FlushEverything() {
+    if (!filterDone_) Decode(nullptr);
+    if (!graph_) throw ConversionError("no audio could be decoded from " + Shown(options_.input));
+    if (!filterDone_) {
+      Check(av_buffersrc_add_frame_flags(source_, nullptr, 0), "cannot finish the filters");
+      PullFiltered();
+    }
+    if (samplesEncoded_ == 0) {
+      throw ConversionError(options_.startSeconds
+                                ? "nothing to convert: the start lies beyond the end of " +
+                                      Shown(options_.input)
+                                : "no audio could be decoded from " + Shown(options_.input));
+    }
+    Encode(nullptr);
+  }
+
+  void FinishOutput() {
+    Check(av_write_trailer(output_.get()), "cannot finish " + Shown(options_.output));
+    if (output_->pb->error < 0) Check(output_->pb->error, "cannot write " + Shown(options_.output));
+    Check(avio_closep(&output_->pb), "cannot write " + Shown(options_.output));
+    temporary_->Commit();
+    struct stat info {};
+    const int64_t size = stat(options_.output.c_str(), &info) == 0 ? info.st_size : 0;
+    console_ << FormatProgressLine(size, EncodedSeconds()) << "\n";
+    console_.flush();
+  }
+
+  std::optional<double> EncodedSeconds() const {
+    if (samplesEncoded_ == 0) return std::nullopt;
+    const int rate = amr_ ? AmrNbEncoder::kSampleRate : plan_.sampleRate;
+    return static_cast<double>(samplesEncoded_) / rate;
+  }
+
+  void ReportProgress(bool force) {
+    const auto now = std::chrono::steady_clock::now();
+    if (!force && now - lastProgress_ < kProgressInterval) return;
+    lastProgress_ = now;
+    const int64_t size = output_ && output_->pb ? avio_tell(output_->pb) : 0;
+    console_ << FormatProgressLine(size, EncodedSeconds()) << "\n";
+    console_.flush();
+  }
+
+  const EngineOptions& options_;
+  std::ostream& console_;
+  OutputPlan plan_;
+
+  InputFormatPtr input_;
+  AVStream* inStream_ = nullptr;
+  CodecContextPtr decoder_;
+
+  std::unique_ptr<TemporaryOutput> temporary_;
+  OutputFormatPtr output_;
+  AVStream* outStream_ = nullptr;
+  CodecContextPtr encoder_;
+  std::unique_ptr<AmrNbEncoder> amr_;
+  AVSampleFormat encoderFormat_ = AV_SAMPLE_FMT_NONE;
+  AVChannelLayout encoderLayout_{};
+  AVRational encoderTimeBase_{1, 1};
+  int frameSize_ = 0;
+
+  FilterGraphPtr graph_;
+  AVFilterContext* source_ = nullptr;
+  AVFilterContext* sink_ = nullptr;
+  AVSampleFormat inputFormat_ = AV_SAMPLE_FMT_NONE;
+  int inputRate_ = 0;
+  AVChannelLayout inputLayout_{};
+
+  FramePtr decoded_{av_frame_alloc()};
+  FramePtr filtered_{av_frame_alloc()};
+  int64_t nextInputPts_ = 0;
+  int64_t samplesEncoded_ = 0;
+  bool filterDone_ = false;
+  std::chrono::steady_clock::time_point lastProgress_ = std::chrono::steady_clock::now();
+
+ public:
+  ~Conversion() {
+    av_channel_layout_uninit(&encoderLayout_);
+    av_channel_layout_uninit(&inputLayout_);
+  }
+};
+
+}  // namespace
+
+std::string FilterDescription(const FilterPlan& plan) {
+  std::vector<std::string> steps;
+  const bool cut = plan.startSeconds || plan.durationSeconds;
+  if (cut) {
+    std::string trim = "atrim=start=" + Number(plan.startSeconds.value_or(0));
+    if (plan.durationSeconds) trim += ":duration=" + Number(*plan.durationSeconds);
+    steps.push_back(trim);
+    steps.push_back("asetpts=PTS-STARTPTS");
+  }
+  if (plan.startSeconds && *plan.startSeconds > 0) {
+    steps.push_back("afade=t=in:st=0:d=" + Number(kFadeSeconds));
+  }
+  if (plan.durationSeconds && *plan.durationSeconds > 2 * kFadeSeconds) {
+    steps.push_back("afade=t=out:st=" + Number(*plan.durationSeconds - kFadeSeconds) +
+                    ":d=" + Number(kFadeSeconds));
+  }
+  if (plan.volumePercent != 100) {
+    steps.push_back("volume=" + Number(plan.volumePercent / 100.0));
+  }
+  if (plan.volumePercent > 100) {
+    // Peaks pushed past full scale go through a look-ahead limiter rather than
+    // a soft clipper: a soft clipper bends every loud sample and colours the
+    // whole passage, while the limiter leaves the waveform alone and only
+    // turns the gain down around the peaks (5 ms look-ahead, 50 ms release).
+    // The ceiling of -0.3 dBFS leaves room for the encoders' overshoot; the
+    // auto-level stage stays off so that -vol means what it says, and the
+    // look-ahead delay is compensated so that the cut stays where it was.
+    steps.push_back("alimiter=limit=0.966:attack=5:release=50:level=0:latency=1");
+  }
+  steps.push_back("aformat=sample_fmts=" + plan.sampleFormat + ":sample_rates=" +
+                  std::to_string(plan.sampleRate) + ":channel_layouts=" + plan.channelLayout);
+  std::string description;
+  for (const std::string& step : steps) {
+    if (!description.empty()) description += ",";
+    description += step;
+  }
+  return description;
+}
+
+void Convert(const EngineOptions& options, std::ostream& console) {
+  Conversion conversion(options, console);
+  conversion.Run();
+}
+
+}  // namespace evc

@@ -1,0 +1,132 @@
+#include "TemporaryOutput.h"
+
+#include <fcntl.h>
+#include <signal.h>
+#include <stdio.h>
+#include <sys/stat.h>
+#include <unistd.h>
+
+#include <cerrno>
+#include <climits>
+#include <cstring>
+#include <stdexcept>
+
+namespace evc {
+namespace {
+
+// The signal handler must find the temporary name without calling anything
+// that is not async-signal-safe, so the name lives in a fixed buffer. This is
+// the engine's one piece of process-wide mutable state; it is written only
+// with SIGINT and SIGTERM blocked.
+char g_cleanupPath[PATH_MAX + 1];
+volatile sig_atomic_t g_cleanupArmed = 0;
+
+void RemoveTemporaryAndExit(int signalNumber) {
+  if (g_cleanupArmed) unlink(g_cleanupPath);
+  _exit(128 + signalNumber);
+}
+
+class BlockInterrupts {
+ public:
+  BlockInterrupts() {
+    sigset_t set;
+    sigemptyset(&set);
+    sigaddset(&set, SIGINT);
+    sigaddset(&set, SIGTERM);
+    sigprocmask(SIG_BLOCK, &set, &previous_);
+  }
+  ~BlockInterrupts() { sigprocmask(SIG_SETMASK, &previous_, nullptr); }
+
+ private:
+  sigset_t previous_;
+};
+
+std::string FolderOf(const std::string& path) {
+  const size_t slash = path.rfind('/');
+  if (slash == std::string::npos) return ".";
+  if (slash == 0) return "/";
+  return path.substr(0, slash);
+}
+
+std::string NameOf(const std::string& path) {
+  const size_t slash = path.rfind('/');
+  return slash == std::string::npos ? path : path.substr(slash + 1);
+}
+
+[[noreturn]] void FailWithErrno(const std::string& what) {
+  throw std::runtime_error(what + ": " + std::strerror(errno));
+}
+
+}  // namespace
+
+void InstallInterruptCleanup() {
+  struct sigaction action {};
+  action.sa_handler = RemoveTemporaryAndExit;
+  sigemptyset(&action.sa_mask);
+  sigaddset(&action.sa_mask, SIGINT);
+  sigaddset(&action.sa_mask, SIGTERM);
+  sigaction(SIGINT, &action, nullptr);
+  sigaction(SIGTERM, &action, nullptr);
+  signal(SIGPIPE, SIG_IGN);
+}
+
+TemporaryOutput::TemporaryOutput(std::string finalPath, bool overwrite)
+    : finalPath_(std::move(finalPath)), overwrite_(overwrite) {
+  const std::string folder = FolderOf(finalPath_);
+  struct stat info {};
+  if (stat(folder.c_str(), &info) != 0) FailWithErrno("cannot use the output folder " + folder);
+  if (!S_ISDIR(info.st_mode)) throw std::runtime_error("not a folder: " + folder);
+  if (NameOf(finalPath_).empty()) throw std::runtime_error("the output path names no file");
+  if (stat(finalPath_.c_str(), &info) == 0) {
+    if (S_ISDIR(info.st_mode))
+      throw std::runtime_error("the output path is a folder: " + finalPath_);
+    if (!overwrite_) {
+      throw std::runtime_error("the output file exists (-y replaces it): " + finalPath_);
+    }
+  }
+
+  std::string pattern = folder + "/." + NameOf(finalPath_) + ".evc-XXXXXX";
+  if (pattern.size() > PATH_MAX) throw std::runtime_error("the output path is too long");
+  BlockInterrupts blocked;
+  const int fd = mkstemp(pattern.data());
+  if (fd < 0) FailWithErrno("cannot write in the output folder " + folder);
+  // mkstemp makes the file private (0600); the finished file gets the usual
+  // permissions a new file would have.
+  const mode_t mask = umask(0);
+  umask(mask);
+  fchmod(fd, 0666 & ~mask);
+  close(fd);
+  temporaryPath_ = pattern;
+  std::memcpy(g_cleanupPath, temporaryPath_.c_str(), temporaryPath_.size() + 1);
+  g_cleanupArmed = 1;
+}
+
+TemporaryOutput::~TemporaryOutput() {
+  if (committed_) return;
+  BlockInterrupts blocked;
+  unlink(temporaryPath_.c_str());
+  g_cleanupArmed = 0;
+}
+
+void TemporaryOutput::Commit() {
+  BlockInterrupts blocked;
+  int result;
+  if (overwrite_) {
+    result = rename(temporaryPath_.c_str(), finalPath_.c_str());
+  } else {
+    // Never replace a file that appeared while we were converting.
+    result =
+        renameat2(AT_FDCWD, temporaryPath_.c_str(), AT_FDCWD, finalPath_.c_str(), RENAME_NOREPLACE);
+    if (result != 0 && errno == EINVAL) {
+      // A file system without RENAME_NOREPLACE: a hard link fails the same
+      // way when the name is taken.
+      result = link(temporaryPath_.c_str(), finalPath_.c_str());
+      if (result == 0) unlink(temporaryPath_.c_str());
+    }
+  }
+  if (result != 0) FailWithErrno("cannot give the output its name " + finalPath_);
+  committed_ = true;
+  g_cleanupArmed = 0;
+}
+
+}  // namespace evc
