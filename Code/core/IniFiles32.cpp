@@ -107,7 +107,8 @@ TIniFile32::TIniFile32(std::string file_name) : FileName(std::move(file_name)) {
 void TIniFile32::LoadLines() {
   const int fd = ::open(FileName.c_str(), O_RDONLY | O_CLOEXEC);
   if (fd < 0) {
-    if (errno == ENOENT) return;  // a missing file reads as empty
+    // A missing file, or one under a folder that is not there, reads as empty.
+    if (errno == ENOENT || errno == ENOTDIR) return;
     throw MakeFileError("Cannot open file", FileName, errno);
   }
   FdOwner file(fd);

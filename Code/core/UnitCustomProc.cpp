@@ -238,11 +238,21 @@ std::string TCustomProc::BuildCommandLine(const std::string& source) {
   WriteScriptFile();
   p.ConverterPath = common_.AppPath + "evc.exe";
 
-  const std::string trimmed = TrimBlanks(p.CodecOption);
-  const std::string key = trimmed.substr(0, 7);
   const auto output = [&] {
     return files_.GetUniqueFileName(p.OutputFolder + p.FileTitle + p.OutputExtension);
   };
+  if (std::optional<EngineCommand> command = AssembleCommandLine(p, output)) {
+    LastCommand = std::move(*command);
+    CommandLine = LastCommand.Line;
+  } else if (TrimBlanks(p.CodecOption).substr(0, 5) == "-none") {
+    app_.WriteLog("Create convert parameter failure.");
+  }
+  return CommandLine;
+}
+
+std::optional<EngineCommand> TCustomProc::AssembleCommandLine(
+    const TConvertParameterStruct& p, const std::function<std::string()>& output_path) {
+  const std::string key = TrimBlanks(p.CodecOption).substr(0, 7);
   CommandAssembler line(p.ConverterPath);
   if (key == "-vcodec") {
     line.Input(p.SourceFile);
@@ -252,12 +262,10 @@ std::string TCustomProc::BuildCommandLine(const std::string& source) {
           &p.SegmentOption}) {
       line.Fragment(*fragment);
     }
-    line.Output(output());
   } else if (key == "-target") {
     line.Input(p.SourceFile);
     line.Fragment(p.CodecOption);
     line.Fragment(p.SegmentOption);
-    line.Output(output());
   } else if (key == "-acodec") {
     line.Input(p.SourceFile);
     line.Fragment(p.CodecOption);
@@ -277,12 +285,10 @@ std::string TCustomProc::BuildCommandLine(const std::string& source) {
     }
     line.Fragment(p.FormatOption);
     line.Fragment(p.SegmentOption);
-    line.Output(output());
   } else {
-    if (trimmed.substr(0, 5) == "-none") app_.WriteLog("Create convert parameter failure.");
-    return CommandLine;
+    return std::nullopt;
   }
-  LastCommand = line.Take();
-  CommandLine = LastCommand.Line;
-  return CommandLine;
+  // The free output name is worked out last, only for a line that is made.
+  line.Output(output_path());
+  return line.Take();
 }

@@ -13,6 +13,7 @@
 
 #include <cstdint>
 #include <functional>
+#include <optional>
 #include <string>
 #include <vector>
 
@@ -126,6 +127,13 @@ class TCustomProc {
   // logs "Output directory " + folder, or "Output directory error. ->" +
   // folder when it could not be created.
   std::string GetOutputFolder();
+
+  // Joins the pieces of `p` in the line shape its codec option chooses
+  // ("-vcodec", "-target", "-acodec" narrow band for .amr/.3gp/.3g2 or plain
+  // audio); `output_path` is asked for the output path only when a shape
+  // fits. No value when none fits.
+  static std::optional<EngineCommand> AssembleCommandLine(
+      const TConvertParameterStruct& p, const std::function<std::string()>& output_path);
 
  private:
   // Visits the rows whose file name cell equals `source` without regard to
