@@ -125,9 +125,19 @@ class Conversion {
     decoder_->pkt_timebase = inStream_->time_base;
     Check(avcodec_open2(decoder_.get(), codec, nullptr),
           "cannot open the " + std::string(codec->name) + " decoder");
+    // A start past a known end fails before any file is made.
+    if (StartsPastTheEnd() && input_->duration > 0 &&
+        *options_.startSeconds * AV_TIME_BASE >= static_cast<double>(input_->duration)) {
+      throw ConversionError(PastTheEndReason());
+    }
     if (decoder_->sample_rate <= 0 || decoder_->ch_layout.nb_channels <= 0) {
       throw ConversionError("cannot tell the sample rate and channels of " + Shown(options_.input));
     }
+  }
+
+  bool StartsPastTheEnd() const { return options_.startSeconds && *options_.startSeconds > 0; }
+  std::string PastTheEndReason() const {
+    return "nothing to convert: the start lies beyond the end of " + Shown(options_.input);
   }
 
   void PlanTheOutput() {
@@ -467,15 +477,15 @@ class Conversion {
 
   void FlushEverything() {
     if (!filterDone_) Decode(nullptr);
+    if (!graph_ && StartsPastTheEnd()) throw ConversionError(PastTheEndReason());
     if (!graph_) throw ConversionError("no audio could be decoded from " + Shown(options_.input));
     if (!filterDone_) {
       Check(av_buffersrc_add_frame_flags(source_, nullptr, 0), "cannot finish the filters");
       PullFiltered();
     }
     if (samplesEncoded_ == 0) {
-      throw ConversionError(options_.startSeconds
-                                ? "nothing to convert: the start lies beyond the end of " +
-                                      Shown(options_.input)
+      throw ConversionError(StartsPastTheEnd()
+                                ? PastTheEndReason()
                                 : "no audio could be decoded from " + Shown(options_.input));
     }
     Encode(nullptr);
