@@ -16,9 +16,9 @@ namespace {
 constexpr int64_t kNoTime = std::numeric_limits<int64_t>::min();
 // Half a second of output audio is buffered ahead of the sink.
 constexpr int64_t kBufferUs = 500000;
-// Packets that end this long before a seek target are read but not decoded;
-// the decoder still sees enough before the target to prime itself (an MP3
-// frame may borrow bits from frames up to ~0.25 s earlier).
+// A seek lands this far before its target and decodes from there (packets
+// that end earlier still are read but not decoded), so that the decoder is
+// primed when the target comes (an MP3 frame borrows bits from earlier frames).
 constexpr int64_t kSeekPrerollUs = 500000;
 // The fade-in after a start or seek.
 constexpr int64_t kFadeUs = 8000;
@@ -259,7 +259,10 @@ void PlaybackDecoder::DecodeLoop() {
     }
     if (seek) {
       if (anything_read || target_us > 0) {
-        const int64_t ts = av_rescale_q(target_us, AV_TIME_BASE_Q, s.time_base) + s.start_pts;
+        // Land a little early: a decoder that starts cold gives silence or
+        // garbage for its first frames (an MP3 one needs its bit reservoir).
+        const int64_t land_us = std::max<int64_t>(target_us - kSeekPrerollUs, 0);
+        const int64_t ts = av_rescale_q(land_us, AV_TIME_BASE_Q, s.time_base) + s.start_pts;
         s.input.ArmDeadline();
         if (av_seek_frame(container, s.input.stream_index, ts, AVSEEK_FLAG_BACKWARD) < 0) {
           s.input.ArmDeadline();

@@ -72,7 +72,10 @@ class Fixtures {
 
   void Build(const std::string& name, const std::filesystem::path& target) const {
     const std::filesystem::path part = folder_ / (".part-" + std::to_string(getpid()) + "-" + name);
-    const std::string onset = "aevalsrc='if(gte(t,5),0.5*sin(2*PI*440*t),0)':d=8:s=44100";
+    // Both channels written out: ffmpeg's own mono-to-stereo mix would lower the
+    // level by 3 dB.
+    const std::string tone = "if(gte(t,5),0.5*sin(2*PI*440*t),0)";
+    const std::string onset = "aevalsrc='" + tone + "|" + tone + "':d=8:s=44100";
     const std::string quiet_half =
         "anoisesrc=d=12.5:a=0.5:r=44100:seed=7,volume='if(lt(t,6),0,1)':eval=frame";
     bool made = false;
@@ -85,11 +88,11 @@ class Fixtures {
     }
     if (made) {
     } else if (name == "onset.wav") {
-      Make(part, "-f lavfi -i \"" + onset + "\" -ac 2 -c:a pcm_s16le");
+      Make(part, "-f lavfi -i \"" + onset + "\" -c:a pcm_s16le");
     } else if (name == "onset.mp3") {
-      Make(part, "-f lavfi -i \"" + onset + "\" -ac 2 -c:a libmp3lame -q:a 2 -write_xing 0");
+      Make(part, "-f lavfi -i \"" + onset + "\" -c:a libmp3lame -q:a 2 -write_xing 0");
     } else if (name == "onset.ogg") {
-      Make(part, "-f lavfi -i \"" + onset + "\" -ac 1 -c:a libvorbis");
+      Make(part, "-f lavfi -i \"" + onset + "\" -c:a libvorbis");
     } else if (name == "video_only.mkv") {
       Make(part, "-f lavfi -i color=c=black:s=32x32:d=1 -c:v mpeg4");
     } else if (name == "empty.mp3") {
