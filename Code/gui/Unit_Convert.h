@@ -1,11 +1,182 @@
-// TFrmMainForm: the main window.
+// TFrmMainForm: Tonbrix's main window. A frameless window whose outline is cut
+// to its background picture, with the title band, the system row, the preview,
+// the settings and the source list in their regions; its keyboard shortcuts,
+// the window commands (move, minimize, close) and the system commands (home
+// page, e-mail, help, About box), the Options button and the output folder
+// choice.
+//
+// Its controls are public, named as the rest of the program knows them: the
+// other windows and the later handlers read and write them directly. Each
+// control's objectName is its name; picture buttons carry an accessible name.
+//
+// One instance, the first window created at program entry; it lives until
+// the process ends. User-interface thread only.
 #pragma once
 
 #include <QWidget>
+#include <functional>
+#include <memory>
+
+#include "ApplicationContext.h"
+#include "MediaGraph.h"
+
+class QAction;
+class QCheckBox;
+class QComboBox;
+class QKeyEvent;
+class QLabel;
+class QLineEdit;
+class QSlider;
+class QTimer;
+class QTreeWidget;
+class TFrmInitFileForm;
+class TPictureButton;
+class TfrmConverting;
+class TfrmOption;
+class MainFormInputs;
 
 class TFrmMainForm : public QWidget {
   Q_OBJECT
 
  public:
-  explicit TFrmMainForm(QWidget* parent = nullptr);
+  // The design client area and the smallest size the window may take.
+  static constexpr int kDesignWidth = 692;
+  static constexpr int kDesignHeight = 456;
+  static constexpr int kMinimumWidth = 686;
+  static constexpr int kMinimumHeight = 519;
+
+  // `preview_graph` becomes FilterGraph, the preview's media graph.
+  TFrmMainForm(TApplicationContext& context, std::unique_ptr<MediaGraph> preview_graph);
+  ~TFrmMainForm() override;
+
+  // The windows created after this one at program entry.
+  void SetWindows(TfrmConverting* converting, TfrmOption* option, TFrmInitFileForm* init_file);
+
+  // Shows the window the way program entry does: the outline is cut, FormShow
+  // runs (splash, set-up steps), then the window comes up on the screen.
+  // Nothing is shown when the application was asked to end meanwhile.
+  void ShowMainForm();
+
+  // The window caption, shown through lblTitle.
+  void SetTitle(const QString& title);
+
+  // What the command-line builder reads from this window.
+  MainFormInputs& Inputs();
+
+  // ---- set-up steps of FormShow, filled in by the list, profile and settings
+  // code; each may run before the lists hold anything.
+  void InitOptionLists();
+  void RegisterDropTarget();
+  void ApplyProfile();
+
+  // ---- handlers ------------------------------------------------------------
+  void FormShow();
+  void FormResize();
+  void FormClose();
+  // The key preview: runs the shortcut of a key press before the focused
+  // control gets it (the key is not consumed).
+  void FormKeyDown(int key, Qt::KeyboardModifiers modifiers);
+  void actMinimizeExecute();
+  void actCloseWindowExecute();
+  void ActSysHomePageExecute();
+  void ActSysEmailExecute();
+  void ActSysHelpExecute();
+  void ActSysAboutExecute();
+  void btnOptionsClick();
+  void btnSelectOutputFolderClick();
+  // Shows a new codec-missing dialog over this window; its result.
+  int ShowCodeErrorForm();
+
+  TApplicationContext& Context() { return context_; }
+
+  // ---- controls ------------------------------------------------------------
+  QWidget* rzfrmshpfrmConverter;  // the background picture
+  QLabel* lblTitle;
+  TPictureButton* btnWindowMinimize;
+  TPictureButton* btnWindowClose;
+  TPictureButton* btnHomePage;
+  TPictureButton* btnEMail;
+  TPictureButton* btnHelp;
+  TPictureButton* btnAbout;
+
+  QWidget* DSVideoWindowEx1;
+  QWidget* panLogo;
+  QLabel* imgLOGO;
+  QWidget* Panel1;
+  QLabel* Panel2;
+  QWidget* Splitter1;
+  QLabel* Panel4;
+  QWidget* Splitter2;
+  QLabel* Panel3;
+  TPictureButton* btnPlay;
+  TPictureButton* btnPause;
+  TPictureButton* btnStop;
+  QLabel* imgPlay;
+  QLabel* pnlCurTime;
+
+  QLabel* Image1;
+  QLabel* lblOutputFileTypeName;
+  QComboBox* cbbOutputFiletype;
+  QLabel* lblProfileSettings;
+  QComboBox* cbbProfile;
+  TPictureButton* btnOptions;
+  QLabel* lblOutputFolderInfo;
+  QLineEdit* edtOutputFolder;
+  TPictureButton* RzBmpButton1;
+  TPictureButton* btnSelectOutputFolder;
+  QCheckBox* chkShutdown;
+  QLabel* Label1;
+  QCheckBox* chkShowOutputDirectory;
+  QLabel* Label2;
+
+  QTreeWidget* dxTreeSourceFileInfo;
+  TPictureButton* btnOpenFile;
+  TPictureButton* btnRemoveFile;
+  TPictureButton* btnClearFile;
+  TPictureButton* btnConvert;
+
+  QSlider* dstrckbrMainform;
+  QLabel* imgL;
+  QLabel* imgR;
+
+  // ---- non-visual components ------------------------------------------------
+  std::unique_ptr<MediaGraph> FilterGraph;
+  QAction* ActSysHomePage;
+  QAction* ActSysEmail;
+  QAction* ActSysAbout;
+  QAction* ActSysHelp;
+  QAction* actMinimize;
+  QAction* actCloseWindow;
+  QTimer* tmrClearMemory = nullptr;  // started once TCommonLib exists
+  QTimer* tmrPaintSP;
+
+  // The other windows.
+  TfrmConverting* frmConverting = nullptr;
+  TfrmOption* frmOption = nullptr;
+  TFrmInitFileForm* FrmInitFileForm = nullptr;
+
+ protected:
+  bool eventFilter(QObject* watched, QEvent* event) override;
+  void resizeEvent(QResizeEvent* event) override;
+  void closeEvent(QCloseEvent* event) override;
+
+ private:
+  void BuildTitleBand();
+  void BuildPreview();
+  void BuildSettings();
+  void BuildList();
+  void BuildActions();
+  void CutOutline();
+  void RefreshArtwork();
+  // Lets the window be moved by dragging `handle`.
+  void MakeMoveHandle(QWidget* handle);
+
+  TApplicationContext& context_;
+  std::unique_ptr<MainFormInputs> inputs_;
+  QImage background_;
+  bool closing_ = false;
+  // A drag of a move handle that the window follows by itself (no desktop
+  // move available): where the press was, relative to the window.
+  bool manual_drag_ = false;
+  QPoint drag_offset_;
 };

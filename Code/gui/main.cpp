@@ -1,15 +1,30 @@
-// Program entry: the application object titled "Tonbrix", the main window, and
-// the message loop.
+// Program entry: the application object titled "Tonbrix", the windows, and the
+// message loop. Nothing of the program exists before main runs: the process-
+// wide objects are made by the splash's InitApplication.
 #include <QApplication>
+#include <filesystem>
 
-#include "Unit_Convert.h"
+#include "Artwork.h"
+#include "FfmpegMediaGraph.h"
+#include "FileVersion.h"
+#include "QtUserInterface.h"
+#include "ShellLauncher.h"
+#include "TonbrixProgram.h"
+
+// The program file's version, read back by GetFileVersionText for the title.
+TONBRIX_EMBED_FILE_VERSION(TONBRIX_FILE_VERSION)
 
 int main(int argc, char* argv[]) {
   QApplication app(argc, argv);
   QApplication::setApplicationName("Tonbrix");
-  QApplication::setApplicationDisplayName("Tonbrix");
+  QApplication::setWindowIcon(QIcon(artwork::Picture("logo", QSize(64, 64), 2)));
 
-  TFrmMainForm main_form;
-  main_form.show();
-  return app.exec();
+  QtUserInterface ui(QStringLiteral("Tonbrix"));
+  DesktopLauncher launcher;
+  std::error_code error;
+  const std::filesystem::path program = std::filesystem::read_symlink("/proc/self/exe", error);
+  TApplicationContext context(ProgramFolder(), program.string(), ui, launcher);
+
+  TonbrixProgram tonbrix(context, std::make_unique<FfmpegMediaGraph>());
+  return tonbrix.Run();
 }

@@ -1,0 +1,63 @@
+#include "MainFormInputs.h"
+
+#include <QComboBox>
+#include <QLineEdit>
+#include <QTreeWidget>
+
+#include "Unit_Convert.h"
+#include "Unit_Option.h"
+
+namespace {
+
+const char* ListName(OptionListId list) {
+  switch (list) {
+    case OptionListId::AudioBitrate:
+      return "cbbAudioBitrate";
+    case OptionListId::AudioSample:
+      return "cbbAudioSample";
+    case OptionListId::AudioChannels:
+      return "cbbAudioChannels";
+    case OptionListId::AudioVolumeGain:
+      return "cbbAudioVolumeGain";
+    case OptionListId::VideoSize:
+      return "cbbVideoSize";
+    case OptionListId::VideoBitrate:
+      return "cbbVideoBitrate";
+    case OptionListId::Framerate:
+      return "cbbFramerate";
+    case OptionListId::Aspectratio:
+      return "cbbAspectratio";
+  }
+  return "";
+}
+
+}  // namespace
+
+int MainFormInputs::SourceRowCount() const {
+  return form_.dxTreeSourceFileInfo->topLevelItemCount();
+}
+
+std::string MainFormInputs::SourceCell(int row, SourceColumn column) const {
+  const QTreeWidgetItem* item = form_.dxTreeSourceFileInfo->topLevelItem(row);
+  return item != nullptr ? item->text(static_cast<int>(column)).toStdString() : std::string();
+}
+
+int MainFormInputs::OutputTypeIndex() const { return form_.cbbOutputFiletype->currentIndex(); }
+
+OptionList MainFormInputs::Options(OptionListId list) const {
+  OptionList result;
+  if (form_.frmOption == nullptr) return result;
+  const auto* combo = form_.frmOption->findChild<QComboBox*>(ListName(list));
+  if (combo == nullptr) return result;
+  for (int i = 0; i < combo->count(); ++i) result.Items.push_back(combo->itemText(i).toStdString());
+  result.ItemIndex = combo->currentIndex();
+  return result;
+}
+
+std::string MainFormInputs::OutputFolderText() const {
+  return form_.edtOutputFolder->text().toStdString();
+}
+
+void MainFormInputs::ApplyCustomProfile() {
+  if (CustomProfile) CustomProfile();
+}
