@@ -1,0 +1,279 @@
+// RunAndCapture and TAdvanceSystem against a real child process: the stand-in
+// engine built from fixtures/runner_fixture.cpp.
+#include <dirent.h>
+#include <gtest/gtest.h>
+#include <sys/wait.h>
+
+#include <chrono>
+#include <fstream>
+#include <mutex>
+#include <sstream>
+
+#include "AdvanceSystem.h"
+#include "RunnerTestSupport.h"
+
+namespace {
+
+using namespace runner_test;
+using Clock = std::chrono::steady_clock;
+
+// Collects the delivered chunks and when each arrived. The output procedure
+// runs on whichever thread runs the loop.
+struct Capture {
+  std::mutex mutex;
+  std::vector<std::string> chunks;
+  std::vector<Clock::time_point> times;
+
+  OutputProcedure Procedure() {
+    return [this](const std::string& chunk) {
+      std::lock_guard lock(mutex);
+      chunks.push_back(chunk);
+      times.push_back(Clock::now());
+    };
+  }
+  std::string All() {
+    std::lock_guard lock(mutex);
+    std::string all;
+    for (const std::string& chunk : chunks) all += chunk;
+    return all;
+  }
+};
+
+EngineCommand Command(std::vector<std::string> arguments) {
+  EngineCommand command;
+  for (const std::string& argument : arguments) command.Line += argument + " ";
+  command.Arguments = std::move(arguments);
+  return command;
+}
+
+int OpenDescriptorCount() {
+  int count = 0;
+  DIR* dir = ::opendir("/proc/self/fd");
+  while (dirent* entry = ::readdir(dir)) count += entry->d_name[0] != '.';
+  ::closedir(dir);
+  return count;
+}
+
+// ---- Backlogs: only the newest piece is delivered ---------------------------
+
+struct BacklogCase {
+  const char* name;
+  size_t bytes;         // written in one write, so they wait at one poll
+  int linger_ms;        // how long the engine stays after writing
+  size_t piece_offset;  // where the delivered piece starts in the stream
+  size_t piece_length;
+};
+
+void PrintTo(const BacklogCase& c, std::ostream* os) { *os << c.name; }
+
+class BacklogTest : public ::testing::TestWithParam<BacklogCase> {};
+
+TEST_P(BacklogTest, DeliversOnlyTheNewestPiece) {
+  const BacklogCase& c = GetParam();
+  TempFolder folder;
+  Capture capture;
+  ASSERT_TRUE(RunAndCapture(Command({FixtureProgram(), "write:" + std::to_string(c.bytes),
+                                     "sleep:" + std::to_string(c.linger_ms)}),
+                            capture.Procedure(), folder.Path()));
+  ASSERT_EQ(capture.chunks.size(), 1u);
+  EXPECT_EQ(capture.chunks[0].size(), c.piece_length);
+  EXPECT_EQ(capture.chunks[0], Pattern(c.piece_offset, c.piece_length));
+}
+
+INSTANTIATE_TEST_SUITE_P(Runner, BacklogTest,
+                         ::testing::Values(BacklogCase{"OneByte", 1, 300, 0, 1},
+                                           BacklogCase{"ExactlyOnePiece", 1023, 300, 0, 1023},
+                                           BacklogCase{"OneByteOverAPiece", 1024, 300, 1023, 1},
+                                           BacklogCase{"TwoFullPieces", 2046, 300, 1023, 1023},
+                                           BacklogCase{"ThreeThousandBytes", 3000, 300, 2046, 954},
+                                           BacklogCase{"ThreeThousandBytesEngineGone", 3000, 0,
+                                                       2046, 954},
+                                           BacklogCase{"FourThousandBytes", 4000, 300, 3069, 931}),
+                         [](const auto& info) { return std::string(info.param.name); });
+
+TEST(RunAndCaptureTest, TwoFullPiecesMakeNoThirdReadThatWaitsForTheEngine) {
+  // A third read after the two pieces would block until "TAIL" arrives and
+  // deliver that instead of the second piece.
+  TempFolder folder;
+  Capture capture;
+  ASSERT_TRUE(RunAndCapture(
+      Command({FixtureProgram(), "write:2046", "sleep:1500", "text:TAIL", "sleep:100"}),
+      capture.Procedure(), folder.Path()));
+  ASSERT_EQ(capture.chunks.size(), 2u);
+  EXPECT_EQ(capture.chunks[0], Pattern(1023, 1023));
+  EXPECT_EQ(capture.chunks[1], "TAIL");
+}
+
+// ---- Start failures -----------------------------------------------------------
+
+struct StartFailureCase {
+  const char* name;
+  std::vector<std::string> arguments;  // "@" stands for the fixture program
+  bool missing_working_folder;
+};
+
+void PrintTo(const StartFailureCase& c, std::ostream* os) { *os << c.name; }
+
+class StartFailureTest : public ::testing::TestWithParam<StartFailureCase> {};
+
+TEST_P(StartFailureTest, ReturnsFalseAndDeliversNothing) {
+  TempFolder folder;
+  std::ofstream(folder / "notes.txt") << "not a program\n";
+  std::vector<std::string> arguments;
+  for (const std::string& a : GetParam().arguments) {
+    if (a == "@") {
+      arguments.push_back(FixtureProgram());
+    } else if (a.rfind("./", 0) == 0) {
+      arguments.push_back(folder / a.substr(2));
+    } else {
+      arguments.push_back(a);
+    }
+  }
+  std::string working = GetParam().missing_working_folder ? folder / "gone" : folder.Path();
+  bool called = false;
+  int descriptors_before = OpenDescriptorCount();
+  EXPECT_FALSE(RunAndCapture(
+      Command(arguments), [&](const std::string&) { called = true; }, working));
+  EXPECT_FALSE(called);
+  EXPECT_EQ(OpenDescriptorCount(), descriptors_before);
+  // Nothing was started that would need reaping.
+  EXPECT_EQ(::waitpid(-1, nullptr, WNOHANG), -1);
+}
+
+INSTANTIATE_TEST_SUITE_P(
+    Runner, StartFailureTest,
+    ::testing::Values(StartFailureCase{"EmptyLine", {}, false},
+                      StartFailureCase{"EmptyEnginePath", {"", "-y"}, false},
+                      StartFailureCase{"MissingEngine", {"./evc.exe", "-y", "-i", "x"}, false},
+                      StartFailureCase{"NotExecutable", {"./notes.txt"}, false},
+                      StartFailureCase{"MissingWorkingFolder", {"@", "text:x"}, true}),
+    [](const auto& info) { return std::string(info.param.name); });
+
+// ---- What the engine is given ---------------------------------------------------
+
+TEST(RunAndCaptureTest, ArgumentsReachTheEngineUnchangedWithoutAShell) {
+  TempFolder folder;
+  std::vector<std::string> arguments = {FixtureProgram(),
+                                        "args",
+                                        "/music/my song.mp3",
+                                        "\"quoted\"",
+                                        "Überlänge – ß.ogg",
+                                        "$(touch injected)",
+                                        "a;touch injected2",
+                                        "*",
+                                        ""};
+  Capture capture;
+  ASSERT_TRUE(RunAndCapture(Command(arguments), capture.Procedure(), folder.Path()));
+  std::string expected;
+  for (const std::string& a : arguments) expected += a + "\n";
+  EXPECT_EQ(capture.All(), expected);
+  EXPECT_FALSE(fs::exists(folder / "injected"));
+  EXPECT_FALSE(fs::exists(folder / "injected2"));
+}
+
+TEST(RunAndCaptureTest, EngineRunsInTheWorkingFolderInItsOwnSessionWithAQuietInput) {
+  TempFolder folder;
+  Capture capture;
+  ASSERT_TRUE(RunAndCapture(
+      Command({FixtureProgram(), "cwd", "text:|", "session", "text:|", "stdin", "text:|", "fds"}),
+      capture.Procedure(), folder.Path()));
+  EXPECT_EQ(capture.All(),
+            fs::canonical(folder.Path()).string() + "|own-session|stdin:fifo:quiet|fds:0");
+}
+
+TEST(RunAndCaptureTest, StandardOutputAndStandardErrorShareOnePipe) {
+  TempFolder folder;
+  Capture capture;
+  ASSERT_TRUE(RunAndCapture(Command({FixtureProgram(), "text:size=1kB ", "err:time=2.50 "}),
+                            capture.Procedure(), folder.Path()));
+  EXPECT_EQ(capture.All(), "size=1kB time=2.50 ");
+}
+
+TEST(RunAndCaptureTest, OutputWrittenJustBeforeTheEngineEndsIsDelivered) {
+  TempFolder folder;
+  Capture capture;
+  ASSERT_TRUE(RunAndCapture(Command({FixtureProgram(), "sleep:300", "text:last words", "exit:3"}),
+                            capture.Procedure(), folder.Path()));
+  EXPECT_EQ(capture.All(), "last words");
+}
+
+TEST(RunAndCaptureTest, ASilentEngineDeliversNothing) {
+  TempFolder folder;
+  Capture capture;
+  ASSERT_TRUE(
+      RunAndCapture(Command({FixtureProgram(), "sleep:300"}), capture.Procedure(), folder.Path()));
+  EXPECT_TRUE(capture.chunks.empty());
+}
+
+TEST(RunAndCaptureTest, DeliveriesAreAtLeastAPauseApartAndLoseNoSmallOutput) {
+  TempFolder folder;
+  Capture capture;
+  ASSERT_TRUE(RunAndCapture(Command({FixtureProgram(), "repeat:30:40:x"}), capture.Procedure(),
+                            folder.Path()));
+  EXPECT_EQ(capture.All(), std::string(30, 'x'));
+  ASSERT_GE(capture.chunks.size(), 2u);
+  for (size_t i = 1; i < capture.times.size(); ++i) {
+    EXPECT_GE(capture.times[i] - capture.times[i - 1], std::chrono::milliseconds(500))
+        << "between chunk " << i - 1 << " and " << i;
+  }
+}
+
+TEST(RunAndCaptureTest, EveryDescriptorIsClosedAfterARun) {
+  TempFolder folder;
+  int before = OpenDescriptorCount();
+  for (int i = 0; i < 3; ++i) {
+    ASSERT_TRUE(RunAndCapture(Command({FixtureProgram(), "text:x"}), nullptr, folder.Path()));
+  }
+  EXPECT_EQ(OpenDescriptorCount(), before);
+}
+
+// ---- The worker thread ---------------------------------------------------------
+
+TEST(AdvanceSystemTest, NothingRunsBeforeStartAndFreeingWaitsForTheEngine) {
+  TempFolder folder;
+  std::string ready = folder / "started";
+  Capture capture;
+  {
+    TAdvanceSystem worker(
+        Command({FixtureProgram(), "ready:" + ready, "sleep:400", "text:finished"}),
+        capture.Procedure(), folder.Path());
+    std::this_thread::sleep_for(std::chrono::milliseconds(300));
+    EXPECT_FALSE(fs::exists(ready)) << "the engine ran before Start";
+    EXPECT_FALSE(worker.Finished());
+    worker.Start();
+    ASSERT_TRUE(WaitForFile(ready));
+  }
+  EXPECT_EQ(capture.All(), "finished");
+  EXPECT_EQ(::waitpid(-1, nullptr, WNOHANG), -1) << "the engine was left unreaped";
+}
+
+TEST(AdvanceSystemTest, ATerminateRequestDoesNotEndTheReadLoop) {
+  TempFolder folder;
+  Capture capture;
+  TAdvanceSystem worker(Command({FixtureProgram(), "sleep:600", "text:done"}), capture.Procedure(),
+                        folder.Path());
+  worker.Start();
+  worker.Terminate();
+  EXPECT_TRUE(worker.Terminated());
+  while (!worker.Finished()) std::this_thread::sleep_for(std::chrono::milliseconds(10));
+  EXPECT_EQ(capture.All(), "done");
+}
+
+TEST(AdvanceSystemTest, AWorkerNeverStartedIsFreedAtOnce) {
+  TempFolder folder;
+  std::string ready = folder / "started";
+  { TAdvanceSystem worker(Command({FixtureProgram(), "ready:" + ready}), nullptr, folder.Path()); }
+  EXPECT_FALSE(fs::exists(ready));
+}
+
+TEST(AdvanceSystemTest, AThrowingOutputProcedureEndsTheJobAndTheEngineIsReaped) {
+  TempFolder folder;
+  TAdvanceSystem worker(
+      Command({FixtureProgram(), "text:x", "sleep:200"}),
+      [](const std::string&) { throw std::runtime_error("progress window gone"); }, folder.Path());
+  worker.Start();
+  while (!worker.Finished()) std::this_thread::sleep_for(std::chrono::milliseconds(10));
+  EXPECT_EQ(::waitpid(-1, nullptr, WNOHANG), -1) << "the engine was left unreaped";
+}
+
+}  // namespace
