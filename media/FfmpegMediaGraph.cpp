@@ -7,6 +7,12 @@ namespace {
 
 // How often the audio output is fed from the decoder's buffer.
 constexpr int kPumpIntervalMs = 10;
+// A device is first given this much audio at once: a sound server that starts
+// (or restarts after a seek) on a trickle underruns and then waits to refill
+// its whole buffer, which stalls the sound and the clock. The wait for it is
+// bounded; decoding the start of a file normally takes a few milliseconds.
+constexpr int64_t kPrefillUs = 250000;
+constexpr int kPrefillWaitMs = 300;
 
 }  // namespace
 
@@ -88,6 +94,7 @@ void FfmpegMediaGraph::Run() {
     throw MediaError("Cannot play \"" + file_ + "\": " + e.what());
   }
   state_ = GraphState::Running;
+  Prefill();
   pump_.start();
   ticker_.start();
 }
@@ -124,7 +131,14 @@ void FfmpegMediaGraph::SeekTo(int64_t position_ms) {
     } catch (const MediaError&) {
       SwitchToSilentOutput();
     }
+    if (state_ == GraphState::Running) Prefill();
   }
+}
+
+void FfmpegMediaGraph::Prefill() {
+  if (!decoder_ || !output_ || output_->IsSilent()) return;
+  decoder_->WaitForAudio(static_cast<size_t>(format_.UsToBytes(kPrefillUs)), kPrefillWaitMs);
+  Pump();
 }
 
 void FfmpegMediaGraph::OpenPlayback() {

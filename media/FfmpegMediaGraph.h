@@ -61,6 +61,7 @@ class FfmpegMediaGraph final : public MediaGraph {
   void SwitchToSilentOutput();
   int64_t PositionUs() const;
   void Pump();
+  void Prefill();
   void Tick();
 
   const Output output_choice_;

@@ -101,6 +101,14 @@ size_t PlaybackDecoder::Available() const {
   return size_ - size_ % format_.BytesPerFrame();
 }
 
+bool PlaybackDecoder::WaitForAudio(size_t bytes, int timeout_ms) const {
+  std::unique_lock lock(mutex_);
+  bytes = std::min(bytes, ring_.size());
+  return changed_.wait_for(lock, std::chrono::milliseconds(timeout_ms), [&] {
+    return size_ >= bytes || dead_ || (!seek_pending_ && ended_generation_ == generation_);
+  });
+}
+
 bool PlaybackDecoder::Finished() const {
   std::lock_guard lock(mutex_);
   return size_ == 0 && !seek_pending_ && (dead_ || ended_generation_ == generation_);
@@ -117,6 +125,7 @@ bool PlaybackDecoder::Push(const uint8_t* data, size_t bytes, uint64_t generatio
     size_ += piece;
     data += piece;
     bytes -= piece;
+    changed_.notify_all();
   }
   return true;
 }

@@ -44,6 +44,9 @@ class PlaybackDecoder {
   // waits.
   size_t Read(uint8_t* destination, size_t max_bytes);
   size_t Available() const;
+  // Waits until `bytes` are buffered, the file has been decoded to its end,
+  // or `timeout_ms` has passed. True unless the time ran out.
+  bool WaitForAudio(size_t bytes, int timeout_ms) const;
 
   // The whole file from the last seek has been decoded and read out (or the
   // file could not be decoded at all).
@@ -62,7 +65,7 @@ class PlaybackDecoder {
   const OutputFormat format_;
 
   mutable std::mutex mutex_;
-  std::condition_variable changed_;
+  mutable std::condition_variable changed_;
   std::vector<uint8_t> ring_;
   size_t head_ = 0;
   size_t size_ = 0;
