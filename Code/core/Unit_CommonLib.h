@@ -72,7 +72,8 @@ class TCommonLib {
 
   // ---- Engine command-line fragments ---------------------------------------
   // Each takes the items of a list and its selected index (-1 for none) and
-  // gives one fragment; an empty or missing item gives the fallback.
+  // gives one fragment; an empty or missing item gives the fallback. The
+  // format option has no fallback: "none" or a missing item gives no fragment.
   static std::string GetCodecOption(const std::vector<std::string>& items, int index);
   static std::string GetVideoBitrateOption(const std::vector<std::string>& items, int index);
   static std::string GetVideoSizeOption(const std::vector<std::string>& items, int index);

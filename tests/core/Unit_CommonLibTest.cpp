@@ -77,7 +77,8 @@ TEST_P(TextToNumberErrorTest, RaisesAConversionErrorNamingTheText) {
 }
 
 INSTANTIATE_TEST_SUITE_P(Cases, TextToNumberErrorTest,
-                         testing::Values(".", "+.", "-.", "a.b", "+-.", " . "));
+                         testing::Values(".", "+.", "-.", "a.b", "+-.", " . ",
+                                         std::string(400, '9')));
 
 // ---- SecondsToTimeText and FormatTimeField --------------------------------------
 

@@ -7,7 +7,6 @@
 
 #include <clocale>
 #include <filesystem>
-#include <regex>
 #include <string>
 #include <vector>
 
@@ -18,6 +17,17 @@
 namespace fs = std::filesystem;
 
 namespace {
+
+// True when `text` has the length of `shape` and the same characters, where
+// each "9" of the shape stands for any digit.
+bool MatchesShape(const std::string& text, const std::string& shape) {
+  if (text.size() != shape.size()) return false;
+  for (std::size_t i = 0; i < text.size(); ++i) {
+    const bool digit = text[i] >= '0' && text[i] <= '9';
+    if (shape[i] == '9' ? !digit : text[i] != shape[i]) return false;
+  }
+  return true;
+}
 
 // ---- Names ----------------------------------------------------------------------
 
@@ -246,9 +256,7 @@ TEST(AppFunc, TheDefaultStampUsesTheEnvironmentLocale) {
     unsetenv("LC_ALL");
   }
   const std::string line = ReadBytes(app.Path() + "log.txt");
-  EXPECT_TRUE(
-      std::regex_match(line, std::regex(R"(Tessaly \d\d/\d\d/\d\d \d\d:\d\d:\d\d\|x\|y\r\n)")))
-      << line;
+  EXPECT_TRUE(MatchesShape(line, "Tessaly 99/99/99 99:99:99|x|y\r\n")) << line;
 }
 
 TEST(AppFunc, WriteLogFailsWithAFileErrorNamingTheLog) {
