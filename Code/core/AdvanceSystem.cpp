@@ -5,6 +5,7 @@
 #include <signal.h>
 #include <spawn.h>
 #include <sys/ioctl.h>
+#include <sys/syscall.h>
 #include <sys/wait.h>
 #include <unistd.h>
 
@@ -186,11 +187,13 @@ class ReapGuard {
   pid_t pid_ = 0;
 };
 
-// Waits until output is waiting or `timeout_ms` passed, whichever is first,
-// so that an idle engine does not keep a core busy.
-void WaitForOutput(int fd, int timeout_ms) {
-  pollfd entry{fd, POLLIN, 0};
-  ::poll(&entry, 1, timeout_ms);
+// Waits until output is waiting, the engine has ended (when `exit_fd`, a
+// pidfd of the engine, is available) or `timeout_ms` passed, whichever is
+// first, so that a silent engine does not keep a core busy and output is still
+// picked up the moment it arrives.
+void WaitForOutputOrExit(int output_fd, int exit_fd, int timeout_ms) {
+  pollfd entries[2] = {{output_fd, POLLIN, 0}, {exit_fd, POLLIN, 0}};
+  ::poll(entries, exit_fd >= 0 ? 2 : 1, timeout_ms);
 }
 
 }  // namespace
@@ -207,6 +210,11 @@ bool RunAndCapture(const EngineCommand& command, const OutputProcedure& on_outpu
       SpawnEngine(command.Arguments, input.read_end.Get(), output.write_end.Get(), working_folder);
   if (pid == 0) return false;
   reap_guard.Watch(pid);
+  // A pidfd turns the engine's end into an event the idle wait can sleep on;
+  // without one (old kernels) the wait falls back to short polls.
+  UniqueFd exit_fd;
+  exit_fd.Adopt(static_cast<int>(::syscall(SYS_pidfd_open, pid, 0)));
+  const int idle_wait_ms = exit_fd.Get() >= 0 ? timing.IdleWaitMs : timing.IdlePollMs;
 
   const int fd = output.read_end.Get();
   bool running;
@@ -215,7 +223,7 @@ bool RunAndCapture(const EngineCommand& command, const OutputProcedure& on_outpu
     if (!running) reap_guard.Reaped();
     size_t waiting = WaitingBytes(fd);
     if (waiting == 0) {
-      if (running) WaitForOutput(fd, timing.IdlePollMs);
+      if (running) WaitForOutputOrExit(fd, exit_fd.Get(), idle_wait_ms);
       continue;
     }
 
@@ -236,7 +244,8 @@ bool RunAndCapture(const EngineCommand& command, const OutputProcedure& on_outpu
     std::this_thread::sleep_for(std::chrono::milliseconds(timing.DeliveryPauseMs));
   } while (running);
 
-  // The close order of the engine's pipes.
+  // The close order: the process's own descriptor, then the engine's pipes.
+  exit_fd.Reset();
   input.read_end.Reset();
   output.write_end.Reset();
   output.read_end.Reset();

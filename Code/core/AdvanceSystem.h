@@ -27,7 +27,11 @@ using OutputProcedure = std::function<void(const std::string& chunk)>;
 // benchmarks keep them too, they exist so that the figures have names.
 struct CaptureTiming {
   int DeliveryPauseMs = 500;  // pause after each delivered chunk
-  int IdlePollMs = 5;         // longest wait for output when none is waiting
+  // Longest wait for output or the engine's end when no output is waiting:
+  // where the kernel can signal the engine's end (pidfd) the wait ends at once
+  // on either, and the limit is only a safety net; elsewhere the loop polls.
+  int IdleWaitMs = 200;
+  int IdlePollMs = 5;
 };
 
 // Starts command.Arguments (no shell; Arguments[0] is the engine's path) with
