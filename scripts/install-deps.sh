@@ -17,6 +17,8 @@ packages=(
   # tests and benchmarks: frameworks, a display for screenshots, and the ffmpeg
   # tools that make fixtures and comparisons (Tonbrix itself never calls them)
   libgtest-dev libgmock-dev libbenchmark-dev xvfb xauth ffmpeg
+  # the engine benchmark: timings side by side, peak memory
+  hyperfine time
 )
 
 missing=()
