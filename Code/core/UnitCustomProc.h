@@ -19,19 +19,9 @@
 
 #include "EngineCommand.h"
 #include "FormatTables.h"
+#include "SourceFileList.h"
 #include "Unit_CommonLib.h"
 #include "UtilityObjects.h"
-
-// The cells of a row of the source list dxTreeSourceFileInfo, in order.
-enum class SourceColumn : int {
-  CheckStatus = 0,      // dxtrlchkCheckStatus, "True" or "False"
-  FileName = 1,         // dxtrlSourceFileName, the full path
-  FileSize = 2,         // dxtrlSourceFileSize
-  Duration = 3,         // dxtrlSourceFileDuration
-  StartTime = 4,        // dxtrlSourceFileStartTime, hh:mm:ss
-  EndTime = 5,          // dxtrlSourceFileEndTime, hh:mm:ss
-  ConvertDuration = 6,  // dxtrlstclConvertDuration (Cut Time)
-};
 
 // The eight option lists of the Options window.
 enum class OptionListId : int {

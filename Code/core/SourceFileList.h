@@ -1,0 +1,74 @@
+// SourceFileList: the rows of the source list dxTreeSourceFileInfo, seven text
+// cells each, together with which rows are selected and which row has the
+// focus. It is the one place where the rows live: the list window shows it and
+// forwards the person's selection to it, and everything that reads or changes
+// rows (adding files, removing them, the segment marker, the typed-time rules,
+// the batch) works on it, so all of that runs without a window.
+//
+// Used on the user-interface thread only. Row indexes count from 0 in list
+// order; an observer hears of every change so that a view can follow.
+#pragma once
+
+#include <array>
+#include <string>
+#include <vector>
+
+// The cells of a row, in column order.
+enum class SourceColumn : int {
+  CheckStatus = 0,      // dxtrlchkCheckStatus, "True" or "False"
+  FileName = 1,         // dxtrlSourceFileName, the full path
+  FileSize = 2,         // dxtrlSourceFileSize
+  Duration = 3,         // dxtrlSourceFileDuration
+  StartTime = 4,        // dxtrlSourceFileStartTime, hh:mm:ss
+  EndTime = 5,          // dxtrlSourceFileEndTime, hh:mm:ss
+  ConvertDuration = 6,  // dxtrlstclConvertDuration (Cut Time)
+};
+inline constexpr int kSourceColumnCount = 7;
+
+using SourceRow = std::array<std::string, kSourceColumnCount>;
+
+class SourceFileList {
+ public:
+  // Hears of every change, after it happened.
+  class Observer {
+   public:
+    virtual ~Observer() = default;
+    virtual void RowsInserted(int first, int last) = 0;
+    virtual void RowsRemoved(int first, int last) = 0;
+    virtual void CellChanged(int row, SourceColumn column) = 0;
+    virtual void SelectionChanged() = 0;
+  };
+
+  int RowCount() const { return static_cast<int>(rows_.size()); }
+  const std::string& Cell(int row, SourceColumn column) const;
+  void SetCell(int row, SourceColumn column, const std::string& text);
+
+  // Appends a row; returns its index.
+  int AppendRow(const SourceRow& cells);
+  void DeleteRow(int row);
+  void Clear();
+
+  bool IsSelected(int row) const;
+  void SetSelected(int row, bool selected);
+  void ClearSelection();
+  // The selected rows in list order.
+  std::vector<int> SelectedRows() const;
+
+  // The focused row, -1 for none.
+  int FocusedRow() const { return focused_; }
+  void SetFocusedRow(int row);
+
+  // The observer is not owned; nullptr for none.
+  void SetObserver(Observer* observer) { observer_ = observer; }
+
+ private:
+  struct Entry {
+    SourceRow cells;
+    bool selected = false;
+  };
+  void CheckRow(int row) const;
+
+  std::vector<Entry> rows_;
+  int focused_ = -1;
+  Observer* observer_ = nullptr;
+};
