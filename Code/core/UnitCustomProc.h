@@ -19,6 +19,9 @@
 
 #include "EngineCommand.h"
 #include "FormatTables.h"
+#include "MediaGraph.h"
+#include "PreviewControls.h"
+#include "SegmentMarker.h"
 #include "SourceFileList.h"
 #include "Unit_CommonLib.h"
 #include "UtilityObjects.h"
@@ -125,6 +128,55 @@ class TCustomProc {
   static std::optional<EngineCommand> AssembleCommandLine(
       const TConvertParameterStruct& p, const std::function<std::string()>& output_path);
 
+  // ---- Preview player and segment marker (CustomProcPreview.cpp, CustomProcMarker.cpp) ----
+  // The preview graph, the source list and the preview's controls, connected
+  // once at start-up; until then every operation below throws
+  // std::logic_error. None of them is owned.
+  void SetPreviewCollaborators(MediaGraph* graph, SourceFileList* list,
+                               PreviewControls* controls);
+
+  // The preview was last started, not paused or stopped.
+  bool IsPlaying = false;
+  // MarkerReady, MarkerDuration, PreviewStartSeconds and EndMarkerText.
+  TMarkerState Marker;
+
+  // Run, Pause or Stop the preview graph when it is active; nothing at all
+  // while it is inactive. A media error is caught and shows the logo.
+  void ResumePreview();
+  void PausePreview();
+  void StopPreview();
+  // Loads `file_name` in the preview graph and starts it, at
+  // PreviewStartSeconds once the marker has been placed. A file that does not
+  // render fully logs "Playing Video error." and plays nothing.
+  void OpenPreview(const std::string& file_name);
+  // The ticker, once a second while the preview runs: shows the position,
+  // pauses at EndMarkerText, stops at the end of the file.
+  void PreviewTimer(int64_t current_pos_ms, int64_t stop_pos_ms);
+
+  // Places the marker bar for the selected rows (a row whose file is loaded
+  // in the preview is skipped); stops the preview for any other row.
+  void SyncMarkerToSelection();
+  // The start handle has moved: the selected rows take its time as Start
+  // Time, and a running preview moves there.
+  void SetStartTimeAndPlay();
+  // The end handle has moved: the selected rows take its time as End Time,
+  // which also becomes EndMarkerText.
+  void Splitter2Moved();
+  // A press on the image before the start handle (Panel2) or after the end
+  // handle (Panel3): moves that handle outward by the press's nudge step.
+  void NudgeStartHandle(segment_marker::MouseButton button,
+                        const segment_marker::PressState& state);
+  void NudgeEndHandle(segment_marker::MouseButton button,
+                      const segment_marker::PressState& state);
+  // A committed cell edit: every selected row gets 0 <= start <= end <=
+  // duration and Cut Time = end - start. A start or end cell that is not a
+  // time hh:mm:ss is treated as cleared, every row is still treated, and then
+  // ConversionError names the first such cell.
+  void SourceFileInfoEdited();
+  // A change in the Start Time editor: a selected row that has the focus
+  // loses it.
+  void SourceFileStartTimeChange();
+
  private:
   // Visits the rows whose file name cell equals `source` without regard to
   // the case of A-Z, first to last.
@@ -137,4 +189,15 @@ class TCustomProc {
   TAppFunc& app_;
   TFileFunc& files_;
   ConversionInputs& inputs_;
+
+  // ---- Preview player and segment marker ----
+  MediaGraph& PreviewGraph() const;
+  SourceFileList& PreviewList() const;
+  PreviewControls& PreviewView() const;
+  // The running preview moves to `seconds`, when the marker is placed and the
+  // graph is active; a failing seek is ignored.
+  void SeekRunningPreview(int64_t seconds);
+  MediaGraph* preview_graph_ = nullptr;
+  SourceFileList* preview_list_ = nullptr;
+  PreviewControls* preview_controls_ = nullptr;
 };

@@ -10,6 +10,8 @@
 #include "UserInterface.h"
 #include "UtilityObjects.h"
 
+class MediaGraph;
+
 // The pieces of the current job's engine command line; rewritten by every
 // build (except Reserved) and read back by the progress window.
 struct TConvertParameterStruct {
@@ -106,6 +108,14 @@ class TCommonLib {
   bool ShowMsg(const std::string& text, int kind);
   // Returns unused memory to the system and lets pending window events run.
   void ClearMemory();
+
+  // ---- Preview ---------------------------------------------------------------
+
+  // Full name of the file loaded in the preview graph; empty when none.
+  std::string PreviewFile;
+  // Moves `graph` to `milliseconds` from the file's beginning (absolute), the
+  // stop position unchanged. Only called while a file is loaded in the graph.
+  static void SeekTo(MediaGraph& graph, int64_t milliseconds);
 
   TAppFunc& AppFunc() { return app_; }
   UserInterface& Ui() { return ui_; }

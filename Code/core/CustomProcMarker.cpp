@@ -1,0 +1,162 @@
+// TCustomProc's segment marker: placing the bar for the selected rows, the
+// two handles turned into Start and End Time, the nudges of the outer images,
+// and the rules that keep typed times consistent.
+#include <algorithm>
+#include <cstdlib>
+#include <optional>
+
+#include "Errors.h"
+#include "UnitCustomProc.h"
+
+namespace sm = segment_marker;
+
+void TCustomProc::SeekRunningPreview(int64_t seconds) {
+  MediaGraph& graph = PreviewGraph();
+  if (!Marker.MarkerReady || !graph.Active()) return;
+  try {
+    TCommonLib::SeekTo(graph, seconds * 1000);
+  } catch (const MediaError&) {
+    // The next play starts from wherever the graph is; nothing to show.
+  }
+}
+
+void TCustomProc::SyncMarkerToSelection() {
+  SourceFileList& list = PreviewList();
+  PreviewControls& view = PreviewView();
+  // A cell that is not three ":" pieces keeps what the previous row of this
+  // call read (0 for the first).
+  int64_t start = 0;
+  int64_t end = 0;
+  int64_t duration = 0;
+  for (int row : list.SelectedRows()) {
+    const std::string file = list.Cell(row, SourceColumn::FileName);
+    if (file == common_.PreviewFile) continue;
+    StopPreview();
+    TCommonLib::ReadTimeTolerant(list.Cell(row, SourceColumn::Duration), duration);
+    TCommonLib::ReadTimeTolerant(list.Cell(row, SourceColumn::StartTime), start);
+    TCommonLib::ReadTimeTolerant(list.Cell(row, SourceColumn::EndTime), end);
+    Marker.MarkerDuration = duration;
+    Marker.MarkerReady = false;
+    const int a = sm::StartImageWidthFor(start, duration);
+    if (std::abs(a - view.StartImageWidth()) > 1) view.SetStartImageWidth(a);
+    const int b = sm::EndImageWidthFor(end, duration);
+    if (std::abs(b - view.EndImageWidth()) > 2) view.SetEndImageWidth(b);
+    // The end may have been held back by the start image's old width.
+    if (std::abs(a - view.StartImageWidth()) > 1) view.SetStartImageWidth(a);
+    Marker.MarkerReady = true;
+    view.ShowWaveformOf(file);
+  }
+}
+
+void TCustomProc::SetStartTimeAndPlay() {
+  SourceFileList& list = PreviewList();
+  PreviewControls& view = PreviewView();
+  common_.Ui().ProcessMessages();
+  if (view.EndHandleLeft() - view.StartHandleLeft() < sm::kHandleGap) {
+    view.SetStartImageWidth(view.StartImageWidth() - 1);
+  }
+  const int p = sm::StartPercent(view.StartHandleLeft());
+  Marker.PreviewStartSeconds = sm::PercentOfDuration(p, Marker.MarkerDuration);
+  for (int row : list.SelectedRows()) {
+    list.SetCell(row, SourceColumn::StartTime,
+                 TCommonLib::SecondsToTimeText(Marker.PreviewStartSeconds));
+    list.SetCell(
+        row, SourceColumn::ConvertDuration,
+        TCommonLib::SecondsToTimeText(GetSegmentSeconds(list.Cell(row, SourceColumn::FileName))));
+    SeekRunningPreview(Marker.PreviewStartSeconds);
+  }
+}
+
+void TCustomProc::Splitter2Moved() {
+  SourceFileList& list = PreviewList();
+  PreviewControls& view = PreviewView();
+  common_.Ui().ProcessMessages();
+  if (view.EndHandleLeft() - view.StartHandleLeft() < sm::kHandleGap) {
+    view.SetEndImageWidth(view.EndImageWidth() - 1);
+  }
+  const int q = sm::EndPercent(view.EndHandleLeft());
+  const int64_t end = sm::PercentOfDuration(q, Marker.MarkerDuration);
+  for (int row : list.SelectedRows()) {
+    const std::string text = TCommonLib::SecondsToTimeText(end);
+    list.SetCell(row, SourceColumn::EndTime, text);
+    Marker.EndMarkerText = text;
+    list.SetCell(
+        row, SourceColumn::ConvertDuration,
+        TCommonLib::SecondsToTimeText(GetSegmentSeconds(list.Cell(row, SourceColumn::FileName))));
+  }
+  view.RepaintEndHandle();
+}
+
+void TCustomProc::NudgeStartHandle(sm::MouseButton button, const sm::PressState& state) {
+  PreviewControls& view = PreviewView();
+  const int step = sm::NudgeStep(button, state);
+  if (step == 0) return;
+  const int a = view.StartImageWidth();
+  if (!sm::CanNudge(a, a, view.EndImageWidth(), step)) return;
+  view.SetStartImageWidth(a - step);
+  SetStartTimeAndPlay();
+}
+
+void TCustomProc::NudgeEndHandle(sm::MouseButton button, const sm::PressState& state) {
+  PreviewControls& view = PreviewView();
+  const int step = sm::NudgeStep(button, state);
+  if (step == 0) return;
+  const int b = view.EndImageWidth();
+  if (!sm::CanNudge(b, view.StartImageWidth(), b, step)) return;
+  view.SetEndImageWidth(b - step);
+  Splitter2Moved();
+}
+
+void TCustomProc::SourceFileInfoEdited() {
+  SourceFileList& list = PreviewList();
+  std::optional<ConversionError> first_error;
+  // A start or end cell that does not read as hh:mm:ss is put back as if it
+  // had been cleared, so that the row ends consistent like every other one;
+  // the first such cell is reported once all rows are treated.
+  const auto read = [&](int row, SourceColumn column, const std::string& fallback) -> int64_t {
+    try {
+      return TCommonLib::ReadTimeFixed(list.Cell(row, column));
+    } catch (const ConversionError& error) {
+      if (!first_error) first_error = error;
+      list.SetCell(row, column, fallback);
+      return TCommonLib::ReadTimeFixed(fallback);
+    }
+  };
+  for (int row : list.SelectedRows()) {
+    const std::string d = list.Cell(row, SourceColumn::Duration);
+    int64_t D = 0;
+    try {
+      D = TCommonLib::ReadTimeFixed(d);
+    } catch (const ConversionError& error) {
+      // The duration is the program's own text; a row without a readable
+      // one is left as it is.
+      if (!first_error) first_error = error;
+      continue;
+    }
+    if (list.Cell(row, SourceColumn::StartTime).empty()) {
+      list.SetCell(row, SourceColumn::StartTime, "00:00:00");
+    }
+    if (list.Cell(row, SourceColumn::EndTime).empty()) {
+      list.SetCell(row, SourceColumn::EndTime, d);
+    }
+    const int64_t S = read(row, SourceColumn::StartTime, "00:00:00");
+    const int64_t E = read(row, SourceColumn::EndTime, d);
+    // A start at or past the end of the file is moved to the end of the file,
+    // and an end at or before the start is moved to the start.
+    if (S >= D) list.SetCell(row, SourceColumn::StartTime, d.substr(0, 8));
+    if (S >= E) {
+      list.SetCell(row, SourceColumn::EndTime, list.Cell(row, SourceColumn::StartTime));
+    }
+    SeekRunningPreview(TCommonLib::ReadTimeFixed(list.Cell(row, SourceColumn::StartTime)));
+    if (E >= D) list.SetCell(row, SourceColumn::EndTime, d);
+    list.SetCell(row, SourceColumn::ConvertDuration,
+                 TCommonLib::SecondsToTimeText(std::min(E, D) - S));
+  }
+  if (first_error) throw *first_error;
+}
+
+void TCustomProc::SourceFileStartTimeChange() {
+  SourceFileList& list = PreviewList();
+  const int focused = list.FocusedRow();
+  if (focused >= 0 && list.IsSelected(focused)) list.SetFocusedRow(-1);
+}
