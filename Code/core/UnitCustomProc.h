@@ -19,6 +19,7 @@
 
 #include "EngineCommand.h"
 #include "FormatTables.h"
+#include "ProfileControls.h"
 #include "MediaGraph.h"
 #include "PreviewControls.h"
 #include "SegmentMarker.h"
@@ -128,6 +129,40 @@ class TCustomProc {
   static std::optional<EngineCommand> AssembleCommandLine(
       const TConvertParameterStruct& p, const std::function<std::string()>& output_path);
 
+  // ---- Profiles and user settings (CustomProcProfiles.cpp, CustomProcSettings.cpp) ----
+  // The controls they work on, connected once at start-up by the main window;
+  // until then every operation below throws std::logic_error.
+  void SetProfileControls(ProfileControls* controls);
+  // Fills cbbOutputFiletype, cbbProfile, the eight option lists and the custom
+  // profile box, then LoadUserSettings.
+  void InitOptionLists();
+  // Appends the five qualities and the custom profile names to `list` (not
+  // cleared) and selects "Normal Quality".
+  void FillProfiles(ListControl list = ListControl::Profile);
+  // Applies the chosen output type and profile to the option lists.
+  void ApplyProfile();
+  // The stored profile string of the entry selected in cbbCustomProfile; empty
+  // when none is selected.
+  std::string ReadCustomProfile();
+  // Applies the custom profile selected in cbbCustomProfile. A stored field
+  // that is no integer changes no list: the profile's entry is deselected (so
+  // later conversions are not stopped by it again) and ConversionError names
+  // the profile and the field.
+  void ApplyCustomProfile();
+  // The Options window's Add, Save and Delete. Throw FileError when a file
+  // under Config/ cannot be written.
+  void AddCustomProfile();
+  void SaveCustomProfile();
+  void DeleteCustomProfile();
+  // Config/UserSettings.ini: the two check boxes and the output folder.
+  // SaveUserSettings throws FileError when the file cannot be written.
+  void LoadUserSettings();
+  void SaveUserSettings();
+  // The open dialog's folder ($HOME/ by default), and storing the folder of the
+  // file the dialog returned (nothing for a name without a folder).
+  std::string ReadInitDir();
+  void SaveInitDir(const std::string& chosen_file_name);
+
   // ---- Preview player and segment marker (CustomProcPreview.cpp, CustomProcMarker.cpp) ----
   // The preview graph, the source list and the preview's controls, connected
   // once at start-up; until then every operation below throws
@@ -178,6 +213,12 @@ class TCustomProc {
   void SourceFileStartTimeChange();
 
  private:
+  ProfileControls& Controls() const;
+  std::string ConfigFile(const std::string& name) const;
+  // The selected indexes of the six profile lists joined by "|".
+  std::string CurrentProfileString() const;
+  ProfileControls* profile_controls_ = nullptr;
+
   // Visits the rows whose file name cell equals `source` without regard to
   // the case of A-Z, first to last.
   void ForEachRowOf(const std::string& source, const std::function<void(int row)>& visit) const;

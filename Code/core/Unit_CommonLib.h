@@ -117,6 +117,20 @@ class TCommonLib {
   // stop position unchanged. Only called while a file is loaded in the graph.
   static void SeekTo(MediaGraph& graph, int64_t milliseconds);
 
+  // ---- Configuration files (CommonLibConfig.cpp) ---------------------------
+  // The section names of AppPath + "Config/" + file_name, in file order.
+  std::vector<std::string> GetConfigSections(const std::string& file_name) const;
+  // ReadString(name, name, "") on AppPath + "Config/" + file_name.
+  std::string ReadConfigValue(const std::string& file_name, const std::string& name) const;
+
+  // ---- Preview ---------------------------------------------------------------
+
+  // Full name of the file loaded in the preview graph; empty when none.
+  std::string PreviewFile;
+  // Moves `graph` to `milliseconds` from the file's beginning (absolute), the
+  // stop position unchanged. Only called while a file is loaded in the graph.
+  static void SeekTo(MediaGraph& graph, int64_t milliseconds);
+
   TAppFunc& AppFunc() { return app_; }
   UserInterface& Ui() { return ui_; }
 
