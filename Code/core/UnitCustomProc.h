@@ -13,10 +13,12 @@
 
 #include <cstdint>
 #include <functional>
+#include <memory>
 #include <optional>
 #include <string>
 #include <vector>
 
+#include "AdvanceSystem.h"
 #include "EngineCommand.h"
 #include "FormatTables.h"
 #include "ProfileControls.h"
@@ -88,6 +90,41 @@ class ConversionInputsData : public ConversionInputs {
   void ApplyCustomProfile() override;
 };
 
+// ---- Batch conversion ----
+// What the progress window TfrmConverting shows, written by the batch.
+struct ConvertingProgress {
+  std::string CurFileName;                         // lblCurFileName
+  std::string Persent = "Current: 1, Total: ...";  // lblPersent, the job counter
+  std::string Status;                              // statState's panel: the latest chunk
+  int FileMin = 0;                                 // ProgressBar1, the per-file bar
+  int FileMax = 100;
+  int FilePosition = 0;
+  int TotalMax = 100;  // pbTotal, the overall bar
+  int TotalPosition = 0;
+};
+
+// The windows as the batch drives them. The main window implements it over
+// the progress window, its own enabled state and its two check boxes; tests
+// implement it without windows. User-interface thread only.
+class BatchWindows {
+ public:
+  virtual ~BatchWindows() = default;
+  // Shows the progress window; when it was hidden, its show handler runs first.
+  virtual void ShowProgressWindow() = 0;
+  virtual void HideProgressWindow() = 0;
+  virtual void SetMainWindowEnabled(bool enabled) = 0;
+  // TCustomProc::Progress changed.
+  virtual void ProgressChanged() = 0;
+  virtual bool ShowOutputDirectoryWhenDone() const = 0;  // chkShowOutputDirectory
+  virtual bool ShutdownWhenDone() const = 0;             // chkShutdown
+  // Ends the application at once (after the power-off request).
+  virtual void EndApplication() = 0;
+  // Wraps `procedure` so that calls from the worker thread only queue the
+  // chunk and the procedure runs on the user-interface thread, chunk by chunk
+  // in order, whenever window events run.
+  virtual OutputProcedure ToUiThread(OutputProcedure procedure) = 0;
+};
+
 class TCustomProc {
  public:
   TCustomProc(TCommonLib& common, TAppFunc& app, TFileFunc& files, ConversionInputs& inputs);
@@ -128,6 +165,46 @@ class TCustomProc {
   // fits. No value when none fits.
   static std::optional<EngineCommand> AssembleCommandLine(
       const TConvertParameterStruct& p, const std::function<std::string()>& output_path);
+
+  // ---- Batch conversion (CustomProcBatch.cpp) ----
+  // Jobs finished in the running batch (the 0-based number of the current
+  // one), checked rows counted at its start, the list row it is at, and the
+  // progress refreshes seen in the current job.
+  int CurrentIndex = 0;
+  int TotalCount = 0;
+  int RowIndex = 0;
+  int RefreshCount = 0;
+  // Set by Stop; lives until the end of the batch.
+  bool StopRequested = false;
+  // What the progress window shows; the window mirrors it on ProgressChanged.
+  ConvertingProgress Progress;
+
+  // Connects the windows the batch drives; the main window does it once at
+  // start-up. ConvertAll and the progress handlers throw std::logic_error
+  // until then. Not owned.
+  void SetBatchWindows(BatchWindows* windows) { batch_windows_ = windows; }
+
+  // Converts every row of `list` whose first cell reads "True", one engine run
+  // after the other, with the progress window up and the main window
+  // disabled; then the after-job actions unless Stop was pressed. Runs the
+  // window events nested inside its pauses. An error while building a job
+  // ends the batch with the windows restored and goes on to the caller.
+  void ConvertAll(const SourceFileList& list);
+  bool BatchRunning() const { return batch_list_ != nullptr; }
+
+  // One chunk of engine output, on the user-interface thread.
+  void EngineOutputCallback(const std::string& chunk);
+  // Moves the bars from the status text (the latest chunk).
+  void actRefreshProgressExecute();
+  // The progress window's show handler: file name, counter, empty bars.
+  void ProgressFormShow();
+  // Stop: asks "Are you sure you want to stop the work ? "; on Yes ends the
+  // engine and makes the current job the last, without after-job actions.
+  void btnStop1Click();
+  // The progress window's close box: asks "Are you sure to stop processing ?";
+  // on Yes ends the engine and makes the current job the last. The window
+  // hides whatever the answer.
+  void ProgressFormClose();
 
   // ---- Profiles and user settings (CustomProcProfiles.cpp, CustomProcSettings.cpp) ----
   // The controls they work on, connected once at start-up by the main window;
@@ -230,6 +307,15 @@ class TCustomProc {
   TAppFunc& app_;
   TFileFunc& files_;
   ConversionInputs& inputs_;
+
+  // ---- Batch conversion ----
+  BatchWindows& Windows() const;
+  void RunJob(const std::string& source);
+  void FreeWorker();
+  void EndBatch();
+  BatchWindows* batch_windows_ = nullptr;
+  const SourceFileList* batch_list_ = nullptr;
+  std::unique_ptr<TAdvanceSystem> worker_;
 
   // ---- Preview player and segment marker ----
   MediaGraph& PreviewGraph() const;

@@ -4,6 +4,8 @@
 #pragma once
 
 #include <cstdint>
+#include <functional>
+#include <memory>
 #include <string>
 #include <vector>
 
@@ -11,6 +13,19 @@
 #include "UtilityObjects.h"
 
 class MediaGraph;
+class PowerSwitch;
+class SourceFileList;
+
+// ---- Source list: the open dialog as the list operations see it ----------
+// The application implements it with QFileDialog; tests with prepared names.
+class SourceFileDialog {
+ public:
+  virtual ~SourceFileDialog() = default;
+  virtual void SetInitialDir(const std::string& folder) = 0;
+  // Runs the dialog: the chosen full names in the dialog's order, or nothing
+  // when the person cancelled.
+  virtual std::vector<std::string> Execute() = 0;
+};
 
 // The pieces of the current job's engine command line; rewritten by every
 // build (except Reserved) and read back by the progress window.
@@ -109,14 +124,6 @@ class TCommonLib {
   // Returns unused memory to the system and lets pending window events run.
   void ClearMemory();
 
-  // ---- Preview ---------------------------------------------------------------
-
-  // Full name of the file loaded in the preview graph; empty when none.
-  std::string PreviewFile;
-  // Moves `graph` to `milliseconds` from the file's beginning (absolute), the
-  // stop position unchanged. Only called while a file is loaded in the graph.
-  static void SeekTo(MediaGraph& graph, int64_t milliseconds);
-
   // ---- Configuration files (CommonLibConfig.cpp) ---------------------------
   // The section names of AppPath + "Config/" + file_name, in file order.
   std::vector<std::string> GetConfigSections(const std::string& file_name) const;
@@ -134,10 +141,71 @@ class TCommonLib {
   TAppFunc& AppFunc() { return app_; }
   UserInterface& Ui() { return ui_; }
 
+  // ---- Source list ---------------------------------------------------------
+  // (CommonLibSourceFiles.cpp)
+
+  // What the list operations need beyond the list. NewMediaGraph makes the
+  // throwaway graph of one AddSourceFiles call; the others may stay empty.
+  struct SourceListServices {
+    std::function<std::unique_ptr<MediaGraph>()> NewMediaGraph;
+    std::function<void()> ShowCodeErrorForm;      // the codec-missing dialog, modal
+    std::function<void()> SyncMarkerToSelection;  // the marker follows the selection
+  };
+  void SetSourceListServices(SourceListServices services);
+
+  // Appends a row for each name that is new (exact comparison), has a source
+  // extension and a duration of at least one second; a file without one gets
+  // the codec-missing dialog and no row. Then the first row is selected and
+  // the marker follows. Throws FileError, without adding that row, when a
+  // file's size cannot be read; throws std::logic_error without services.
+  void AddSourceFiles(SourceFileList& list, const std::vector<std::string>& names);
+  // Runs the dialog in `folder`; the chosen names (repeats dropped when
+  // `drop_repeats`), empty when cancelled.
+  static std::vector<std::string> OpenSourceFiles(SourceFileDialog& dialog, bool drop_repeats,
+                                                  const std::string& folder);
+  // Each text once, first occurrences in their order.
+  static std::vector<std::string> RemoveDuplicates(const std::vector<std::string>& texts);
+  // Deletes the selected rows; the row just before the focused one becomes
+  // focused and selected unless it went too.
+  void RemoveSelectedFiles(SourceFileList& list);
+  // Deletes every row; false when that failed.
+  bool ClearFileList(SourceFileList& list);
+  // Size in bytes; throws FileError naming the file when it cannot be read.
+  static int64_t GetFileSize(const std::string& file_name);
+  // Whole seconds (cut toward zero) as `graph` measures the file; 0 on any
+  // failure.
+  static int64_t GetMediaDuration(const std::string& file_name, MediaGraph& graph);
+  // The extension test of adding: ".mp3" and the other source types, any case.
+  static bool IsSourceFileName(const std::string& file_name);
+
+  // ---- Batch conversion ----------------------------------------------------
+  // (CommonLibBatch.cpp)
+
+  // The warning "Please add media files you want to convert into the list."
+  void ShowNoFilesMessage();
+  // The desktop's file manager on `folder`, through the opener set below (the
+  // application's launcher); only logged while none is set.
+  void OpenFolderInExplorer(const std::string& folder);
+  // Asks the system to power off through the switch set below; with none set
+  // nothing happens but a log line. The results are not tested.
+  void ShutdownComputer();
+  bool EnableShutdownPrivilege();
+  void PowerOffWindows();
+  // Not owned; the program gives the real switch, tests a recorder or none.
+  void SetPowerSwitch(PowerSwitch* power) { power_ = power; }
+  void SetFolderOpener(std::function<void(const std::string&)> opener) {
+    folder_opener_ = std::move(opener);
+  }
+
  private:
   TAppFunc& app_;
   TSysFunc& sys_;
   UserInterface& ui_;
+
+  // ---- Source list and batch conversion ----
+  SourceListServices source_services_;
+  PowerSwitch* power_ = nullptr;
+  std::function<void(const std::string&)> folder_opener_;
 };
 
 // A box with OK (kind 1), Yes/No (2) or Yes/No/Cancel (3) and the information

@@ -1,0 +1,247 @@
+// TCustomProc's batch conversion: the job loop, the engine's output turned
+// into the progress window's bars, Stop and the progress window's close box.
+#include <charconv>
+#include <climits>
+#include <cmath>
+#include <stdexcept>
+
+#include "Errors.h"
+#include "UnitCustomProc.h"
+
+namespace {
+
+// The pauses around each engine start and the wait loop's step.
+constexpr int kPauseBeforeEngineMs = 2000;
+constexpr int kPauseAfterEngineMs = 3000;
+constexpr int kEngineWaitStepMs = 100;
+
+// The engine prints this many whole seconds while it knows no time yet.
+constexpr const char kNoTimeYet[] = "10000000000";
+
+// A progress bar keeps its position inside its range.
+int Clamp(int64_t value, int min, int max) {
+  if (max < min) return min;
+  if (value < min) return min;
+  if (value > max) return max;
+  return static_cast<int>(value);
+}
+
+std::string Trimmed(const std::string& text) {
+  std::size_t first = 0;
+  std::size_t last = text.size();
+  while (first < last && static_cast<unsigned char>(text[first]) <= 32) ++first;
+  while (last > first && static_cast<unsigned char>(text[last - 1]) <= 32) --last;
+  return text.substr(first, last - first);
+}
+
+bool ReadInteger(const std::string& text, int& value) {
+  const char* end = text.data() + text.size();
+  auto [at, error] = std::from_chars(text.data(), end, value);
+  return error == std::errc() && at == end;
+}
+
+std::string WithoutTrailingSlash(std::string folder) {
+  if (folder.size() > 1 && folder.back() == '/') folder.pop_back();
+  return folder;
+}
+
+}  // namespace
+
+BatchWindows& TCustomProc::Windows() const {
+  if (batch_windows_ == nullptr) {
+    throw std::logic_error("The batch conversion has no windows connected");
+  }
+  return *batch_windows_;
+}
+
+void TCustomProc::ConvertAll(const SourceFileList& list) {
+  BatchWindows& windows = Windows();
+  if (BatchRunning()) return;  // the main window is disabled meanwhile
+  batch_list_ = &list;
+  CurrentIndex = 0;
+  TotalCount = 0;
+  for (int row = 0; row < list.RowCount(); ++row) {
+    if (list.Cell(row, SourceColumn::CheckStatus) == "True") ++TotalCount;
+  }
+
+  try {
+    if (list.RowCount() == 0) {
+      common_.ShowNoFilesMessage();
+    } else {
+      RowIndex = 0;
+      // The row count is read again on every pass.
+      while (RowIndex <= list.RowCount() - 1) {
+        if (list.Cell(RowIndex, SourceColumn::CheckStatus) == "True") {
+          RunJob(list.Cell(RowIndex, SourceColumn::FileName));
+        }
+        ++RowIndex;
+      }
+      if (!StopRequested) {
+        if (windows.ShowOutputDirectoryWhenDone()) {
+          common_.OpenFolderInExplorer(common_.ConvertParameter.OutputFolder);
+        }
+        if (windows.ShutdownWhenDone()) {
+          common_.ShutdownComputer();
+          batch_list_ = nullptr;
+          windows.EndApplication();
+          return;
+        }
+      }
+      StopRequested = false;
+    }
+  } catch (...) {
+    // A job that could not be built ends the batch; the windows come back as
+    // after any batch and the error is reported once, by the caller.
+    FreeWorker();
+    StopRequested = false;
+    EndBatch();
+    throw;
+  }
+  EndBatch();
+}
+
+void TCustomProc::EndBatch() {
+  batch_list_ = nullptr;
+  BatchWindows& windows = Windows();
+  windows.HideProgressWindow();
+  windows.SetMainWindowEnabled(true);
+}
+
+void TCustomProc::RunJob(const std::string& source) {
+  BatchWindows& windows = Windows();
+  UserInterface& ui = common_.Ui();
+
+  CommandLine = BuildCommandLine(source);
+  app_.WriteLog("parameter: " + CommandLine);
+  RefreshCount = 0;
+  Progress.FilePosition = 0;
+  windows.ProgressChanged();
+  windows.ShowProgressWindow();
+  windows.SetMainWindowEnabled(false);
+
+  ui.ProcessMessages();
+  ui.Pause(kPauseBeforeEngineMs);
+  ui.ProcessMessages();
+
+  if (worker_ != nullptr) worker_->Terminate();
+  worker_ = std::make_unique<TAdvanceSystem>(
+      LastCommand,
+      windows.ToUiThread([this](const std::string& chunk) { EngineOutputCallback(chunk); }),
+      WithoutTrailingSlash(common_.AppPath));
+  worker_->Start();
+
+  ui.ProcessMessages();
+  ui.Pause(kPauseAfterEngineMs);
+  // Engine processes are known by name only: any "evc.exe" or "revc.exe" on
+  // the machine holds the batch here.
+  const TSysFunc processes;
+  while (processes.GetProcessIdByName("evc.exe") != 0 ||
+         processes.GetProcessIdByName("revc.exe") != 0) {
+    ui.Pause(kEngineWaitStepMs);
+    ui.ProcessMessages();
+  }
+  FreeWorker();
+  ++CurrentIndex;
+}
+
+void TCustomProc::FreeWorker() {
+  // Waits for the worker's read loop to end.
+  worker_.reset();
+}
+
+void TCustomProc::EngineOutputCallback(const std::string& chunk) {
+  Progress.Status = chunk;
+  Progress.CurFileName = common_.ConvertParameter.SourceFile;
+  actRefreshProgressExecute();
+  Windows().ProgressChanged();
+}
+
+void TCustomProc::actRefreshProgressExecute() {
+  ++RefreshCount;
+  if (RefreshCount <= 1) return;  // the first chunk of a job only reaches the status bar
+
+  ConvertingProgress& p = Progress;
+  // The overall bar and the counter use the per-file values of the previous
+  // refresh. A per-file maximum of -1 (a negative segment) would divide by
+  // zero: that step is then skipped and the refresh goes on.
+  p.TotalMax = static_cast<int>(std::min<int64_t>(int64_t{TotalCount} * 100, INT_MAX));
+  const int64_t divisor = int64_t{p.FileMax} + 1;
+  if (divisor != 0) {
+    const int64_t position = int64_t{p.FilePosition} * 100 / divisor + int64_t{CurrentIndex} * 100;
+    p.TotalPosition = Clamp(position, 0, p.TotalMax);
+    p.Persent = "Current: " + std::to_string(CurrentIndex + 1) +
+                " , Total: " + std::to_string(TotalCount) + ".";
+  }
+
+  p.FileMin = 0;
+  int seconds = 0;
+  if (!ReadInteger(Duration, seconds)) return;  // no segment known: nothing to measure against
+  p.FileMax = seconds;
+
+  if (p.Status.empty()) return;
+  const std::vector<std::string> pieces = TCommonLib::SplitString(p.Status, '=');
+  const TConvertParameterStruct& parameter = common_.ConvertParameter;
+  const bool audio = Trimmed(parameter.CodecOption).substr(0, 7) == "-acodec" &&
+                     parameter.OutputExtension != ".3gp";
+  std::string time_piece;
+  if (audio) {
+    if (pieces.size() < 4) return;
+    time_piece = pieces[2];
+  } else {
+    if (pieces.size() < 5) return;
+    time_piece = pieces[4];
+  }
+  const std::vector<std::string> parts = TCommonLib::SplitString(time_piece, '.');
+  if (parts.empty() || parts[0] == kNoTimeYet) return;
+  try {
+    const double value = std::trunc(TCommonLib::TextToNumber(parts[0]));
+    if (!std::isfinite(value)) return;
+    const int64_t whole = value > 1e15    ? int64_t{1} << 50
+                          : value < -1e15 ? -(int64_t{1} << 50)
+                                          : static_cast<int64_t>(value);
+    p.FilePosition = Clamp(whole, p.FileMin, p.FileMax);
+  } catch (const ConversionError&) {
+    // Text in another layout moves nothing.
+  }
+}
+
+void TCustomProc::ProgressFormShow() {
+  Progress.CurFileName = common_.ConvertParameter.SourceFile;
+  Progress.Persent = "Current: 1, Total: " + std::to_string(TotalCount);
+  Progress.FileMin = 0;
+  Progress.FileMax = 1;
+  Progress.FilePosition = 0;
+  Progress.TotalMax = 1;
+  Progress.TotalPosition = 0;
+}
+
+void TCustomProc::btnStop1Click() {
+  BatchWindows& windows = Windows();
+  if (common_.Ui().MessageBox("Are you sure you want to stop the work ? ", MessageIcon::None,
+                              MessageButtons::YesNo) != IDYES) {
+    return;
+  }
+  StopRequested = true;
+  windows.HideProgressWindow();
+  windows.SetMainWindowEnabled(true);
+  if (batch_list_ != nullptr) RowIndex = batch_list_->RowCount() + 10;
+  common_.KillEngineProcesses(common_.ConvertParameter.ConverterPath);
+  if (worker_ != nullptr) worker_->Terminate();
+  Progress.FilePosition = 0;
+  Progress.TotalMax = 0;
+  Progress.TotalPosition = 0;
+  Progress.Persent = "Current: 1, Total: ...";
+  windows.ProgressChanged();
+}
+
+void TCustomProc::ProgressFormClose() {
+  BatchWindows& windows = Windows();
+  if (common_.Ui().MessageBox("Are you sure to stop processing ?", MessageIcon::None,
+                              MessageButtons::YesNo) != IDYES) {
+    return;
+  }
+  windows.HideProgressWindow();
+  windows.SetMainWindowEnabled(true);
+  if (batch_list_ != nullptr) RowIndex = batch_list_->RowCount() + 10;
+  common_.KillEngineProcesses(common_.ConvertParameter.ConverterPath);
+}
