@@ -2,7 +2,6 @@
 
 #include <QComboBox>
 #include <QLineEdit>
-#include <QTreeWidget>
 
 #include "Unit_Convert.h"
 #include "Unit_Option.h"
@@ -33,13 +32,11 @@ const char* ListName(OptionListId list) {
 
 }  // namespace
 
-int MainFormInputs::SourceRowCount() const {
-  return form_.dxTreeSourceFileInfo->topLevelItemCount();
-}
+int MainFormInputs::SourceRowCount() const { return form_.SourceFiles().RowCount(); }
 
 std::string MainFormInputs::SourceCell(int row, SourceColumn column) const {
-  const QTreeWidgetItem* item = form_.dxTreeSourceFileInfo->topLevelItem(row);
-  return item != nullptr ? item->text(static_cast<int>(column)).toStdString() : std::string();
+  const SourceFileList& list = form_.SourceFiles();
+  return row >= 0 && row < list.RowCount() ? list.Cell(row, column) : std::string();
 }
 
 int MainFormInputs::OutputTypeIndex() const { return form_.cbbOutputFiletype->currentIndex(); }

@@ -104,7 +104,7 @@ const char kControlStyle[] = R"(
   QComboBox QAbstractItemView {
     background: #121826; color: #f4f6fb; selection-background-color: #2ec4b6;
   }
-  QTreeWidget {
+  QTreeView {
     background: #121826; alternate-background-color: #161d2d; color: #f4f6fb;
     border: 1px solid #34415c; gridline-color: #2a3347; font-size: 12px;
     selection-background-color: #2ec4b6; selection-color: #0f1420;
@@ -297,17 +297,6 @@ void TFrmMainForm::BuildSettings() {
 }
 
 void TFrmMainForm::BuildList() {
-  dxTreeSourceFileInfo = new QTreeWidget(this);
-  dxTreeSourceFileInfo->setObjectName("dxTreeSourceFileInfo");
-  dxTreeSourceFileInfo->setGeometry(22, 318, 566, 179);
-  dxTreeSourceFileInfo->setRootIsDecorated(false);
-  dxTreeSourceFileInfo->setHeaderLabels(
-      {"", "File Name", "File Size", "Duration", "Start Time", "End Time", "Cut Time"});
-  // Column widths in the list's proportions 16, 68, 28, 28, 28, 28, 28.
-  const int proportions[] = {16, 68, 28, 28, 28, 28, 28};
-  const int usable = dxTreeSourceFileInfo->width() - 4;
-  for (int i = 0; i < 7; ++i)
-    dxTreeSourceFileInfo->setColumnWidth(i, usable * proportions[i] / 224);
 
   const int x = 598;
   btnOpenFile = MakeButton("btnOpenFile", "open", "Add files", QRect(x, 318, 72, 34), this);
@@ -321,6 +310,7 @@ void TFrmMainForm::BuildList() {
   btnConvert->SetHint("Ctrl + S");
   btnConvert->setText("Convert");
   btnConvert->SetFace(TPictureButton::Face::Accent);
+  BuildSourceList();
 }
 
 void TFrmMainForm::BuildActions() {

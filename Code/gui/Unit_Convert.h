@@ -13,6 +13,7 @@
 // the process ends. User-interface thread only.
 #pragma once
 
+#include <QStringList>
 #include <QWidget>
 #include <functional>
 #include <memory>
@@ -28,7 +29,11 @@ class QLabel;
 class QLineEdit;
 class QSlider;
 class QTimer;
-class QTreeWidget;
+class QFileDialog;
+class MainFormBatchWindows;
+class PowerSwitch;
+class QtSourceFileDialog;
+class TSourceListView;
 class TFrmInitFileForm;
 class TPictureButton;
 class TfrmConverting;
@@ -129,7 +134,7 @@ class TFrmMainForm : public QWidget {
   QCheckBox* chkShowOutputDirectory;
   QLabel* Label2;
 
-  QTreeWidget* dxTreeSourceFileInfo;
+  TSourceListView* dxTreeSourceFileInfo;  // shows the rows of SourceFiles()
   TPictureButton* btnOpenFile;
   TPictureButton* btnRemoveFile;
   TPictureButton* btnClearFile;
@@ -155,12 +160,48 @@ class TFrmMainForm : public QWidget {
   TfrmOption* frmOption = nullptr;
   TFrmInitFileForm* FrmInitFileForm = nullptr;
 
+  // ---- Source list and batch conversion (MainFormList.cpp) ----
+  // The rows of the source list, owned by dxTreeSourceFileInfo's model.
+  SourceFileList& SourceFiles();
+  // The open dialog of btnOpenFileClick; multi-select, in Qt's filter syntax.
+  QFileDialog* dlgOpenSourceFile = nullptr;
+  // The power-off request after a batch; not owned. Left empty, the request
+  // is only logged: the program entry gives the real one, tests a recorder.
+  PowerSwitch* PowerOffSwitch = nullptr;
+  // Connects the list operations and the batch to TCommonLib, TCustomProc
+  // and the progress window once they exist; later calls do nothing.
+  void ConnectSourceList();
+  void btnOpenFileClick();
+  // Files dropped on the window or the list, full paths in drop order.
+  void FormDropFiles(const QStringList& files);
+  void btnRemoveFileClick();
+  void btnClearFileClick();
+  void dxTreeSourceFileInfoKeyDown(int key);
+  void dxTreeSourceFileInfoKeyUp(int key);
+  void actDxTreeListOnClickExecute();
+  void dxTreeSourceFileInfoEndDrag(QObject* target);
+  void btnConvertClick();
+
  protected:
+  void dragEnterEvent(QDragEnterEvent* event) override;
+  void dropEvent(QDropEvent* event) override;
   bool eventFilter(QObject* watched, QEvent* event) override;
   void resizeEvent(QResizeEvent* event) override;
   void closeEvent(QCloseEvent* event) override;
 
  private:
+  // ---- Source list and batch conversion ----
+  void BuildSourceList();
+  // The marker and the preview of the list's selection, once they exist.
+  void SyncMarkerToSelection();
+  void StopPreview();
+  void ResetMarkerEnds();
+  std::string ReadInitDir();
+  void SaveInitDir(const std::string& chosen);
+  MainFormBatchWindows* batch_windows_ = nullptr;  // child QObject
+  QtSourceFileDialog* open_dialog_ = nullptr;      // child QObject
+  bool list_connected_ = false;
+
   void BuildTitleBand();
   void BuildPreview();
   void BuildSettings();

@@ -47,6 +47,7 @@ void TFrmMainForm::FormShow() {
     tmrClearMemory = StartClearMemoryTimer(this, *context_.CommonLib);
     tmrClearMemory->setObjectName("tmrClearMemory");
   }
+  ConnectSourceList();
   InitOptionLists();
   RegisterDropTarget();
   ApplyProfile();

@@ -7,9 +7,11 @@
 #include "Artwork.h"
 #include "FfmpegMediaGraph.h"
 #include "FileVersion.h"
+#include "PowerSwitch.h"
 #include "QtUserInterface.h"
 #include "ShellLauncher.h"
 #include "TonbrixProgram.h"
+#include "Unit_Convert.h"
 
 // The program file's version, read back by GetFileVersionText for the title.
 TONBRIX_EMBED_FILE_VERSION(TONBRIX_FILE_VERSION)
@@ -26,5 +28,8 @@ int main(int argc, char* argv[]) {
   TApplicationContext context(ProgramFolder(), program.string(), ui, launcher);
 
   TonbrixProgram tonbrix(context, std::make_unique<FfmpegMediaGraph>());
+  // The real power-off request exists only here: tests never reach it.
+  SystemPowerSwitch power;
+  tonbrix.MainForm().PowerOffSwitch = &power;
   return tonbrix.Run();
 }

@@ -1,0 +1,297 @@
+// The main window's source list and batch commands: the open dialog with the
+// busy window, dropped files, remove (button, Delete key, drag out), clear,
+// the list's key and click events, and Convert with the progress window.
+#include <QCheckBox>
+#include <QDir>
+#include <QDragEnterEvent>
+#include <QDropEvent>
+#include <QFileDialog>
+#include <QLabel>
+#include <QMimeData>
+#include <QUrl>
+#include <stdexcept>
+
+#include "FfmpegMediaGraph.h"
+#include "GuiErrors.h"
+#include "InitFileForm.h"
+#include "PictureButton.h"
+#include "SourceListView.h"
+#include "UiThreadDispatch.h"
+#include "Unit_Convert.h"
+#include "Unit_Converting.h"
+
+// The filter of the open dialog, in the program's "Caption|patterns" form.
+static const char kOpenDialogFilter[] =
+    "Supported Files|*.aac;*.ac3;*.m4a;*.mp2;*.mp3;*.ogg;*.tta;*.wav;*.wma;|"
+    "AAC Audio Files (*.aac)|*.aac|AC3 Audio Files (*.ac3)|*.ac3|M4A Audio Files (*.m4a)|*.m4a|"
+    "MP2, MP3 Auido Files (*.mp2, mp3)|*.mp2;*.mp3|OGG Audio Files (*.ogg)|*.ogg|"
+    "TTA Audio Files (*.tta)|*.tta|WAV Audio Files (*.wav)|*.wav|WMA Audio Files (*.wma)|*.wma";
+
+// The batch's view of the windows: the progress window, the main window's
+// enabled state and its two check boxes.
+class MainFormBatchWindows : public QObject, public BatchWindows {
+ public:
+  explicit MainFormBatchWindows(TFrmMainForm& form) : QObject(&form), form_(form) {}
+
+  void ShowProgressWindow() override {
+    // Shown over the disabled main window, not modal: the batch's own loop
+    // keeps the events running.
+    if (form_.frmConverting == nullptr) return;
+    form_.frmConverting->show();
+    form_.frmConverting->raise();
+  }
+  void HideProgressWindow() override {
+    if (form_.frmConverting != nullptr) form_.frmConverting->hide();
+  }
+  void SetMainWindowEnabled(bool enabled) override {
+    form_.setEnabled(enabled);
+    // The progress window is the main window's child: it stays usable.
+    if (form_.frmConverting != nullptr) form_.frmConverting->setEnabled(true);
+  }
+  void ProgressChanged() override {
+    if (form_.frmConverting != nullptr) form_.frmConverting->Refresh();
+  }
+  bool ShowOutputDirectoryWhenDone() const override {
+    return form_.chkShowOutputDirectory->isChecked();
+  }
+  bool ShutdownWhenDone() const override { return form_.chkShutdown->isChecked(); }
+  void EndApplication() override { form_.Context().Terminate(); }
+  OutputProcedure ToUiThread(OutputProcedure procedure) override {
+    // The progress window lives as long as the process, so it outlives every
+    // worker.
+    QObject* receiver = form_.frmConverting != nullptr ? static_cast<QObject*>(form_.frmConverting)
+                                                       : static_cast<QObject*>(&form_);
+    return PostToUiThread(receiver, std::move(procedure));
+  }
+
+ private:
+  TFrmMainForm& form_;
+};
+
+// dlgOpenSourceFile as the list operations see it.
+class QtSourceFileDialog : public QObject, public SourceFileDialog {
+ public:
+  QtSourceFileDialog(QFileDialog* dialog, QObject* parent) : QObject(parent), dialog_(dialog) {}
+
+  void SetInitialDir(const std::string& folder) override {
+    dialog_->setDirectory(QString::fromStdString(folder));
+  }
+  std::vector<std::string> Execute() override {
+    std::vector<std::string> names;
+    dialog_->selectNameFilter(dialog_->nameFilters().value(0));
+    if (dialog_->exec() != QDialog::Accepted) return names;
+    for (const QString& file : dialog_->selectedFiles()) names.push_back(file.toStdString());
+    return names;
+  }
+
+ private:
+  QFileDialog* dialog_;
+};
+
+namespace {
+
+std::vector<std::string> ToNames(const QStringList& files) {
+  std::vector<std::string> names;
+  names.reserve(static_cast<size_t>(files.size()));
+  for (const QString& file : files) names.push_back(file.toStdString());
+  return names;
+}
+
+void RunClick(QAbstractButton* button) { emit button->clicked(false); }
+
+}  // namespace
+
+SourceFileList& TFrmMainForm::SourceFiles() { return dxTreeSourceFileInfo->List(); }
+
+void TFrmMainForm::BuildSourceList() {
+  auto* view = new TSourceListView(this);
+  dxTreeSourceFileInfo = view;
+  view->setGeometry(22, 318, 566, 179);
+
+  dlgOpenSourceFile = new QFileDialog(this);
+  dlgOpenSourceFile->setObjectName("dlgOpenSourceFile");
+  dlgOpenSourceFile->setFileMode(QFileDialog::ExistingFiles);
+  dlgOpenSourceFile->setAcceptMode(QFileDialog::AcceptOpen);
+  dlgOpenSourceFile->setOption(QFileDialog::ReadOnly, false);
+  dlgOpenSourceFile->setSizeGripEnabled(true);
+  dlgOpenSourceFile->setNameFilters(QtFilterFromDialogFilter(kOpenDialogFilter));
+  open_dialog_ = new QtSourceFileDialog(dlgOpenSourceFile, this);
+  batch_windows_ = new MainFormBatchWindows(*this);
+
+  connect(btnOpenFile, &QAbstractButton::clicked, this, &TFrmMainForm::btnOpenFileClick);
+  connect(btnRemoveFile, &QAbstractButton::clicked, this, &TFrmMainForm::btnRemoveFileClick);
+  connect(btnClearFile, &QAbstractButton::clicked, this, &TFrmMainForm::btnClearFileClick);
+  connect(btnConvert, &QAbstractButton::clicked, this, &TFrmMainForm::btnConvertClick);
+  connect(view, &TSourceListView::filesDropped, this, &TFrmMainForm::FormDropFiles);
+  connect(view, &TSourceListView::listKeyDown, this, &TFrmMainForm::dxTreeSourceFileInfoKeyDown);
+  connect(view, &TSourceListView::listKeyUp, this, &TFrmMainForm::dxTreeSourceFileInfoKeyUp);
+  connect(view, &TSourceListView::listClicked, this, &TFrmMainForm::actDxTreeListOnClickExecute);
+  connect(view, &TSourceListView::dxTreeSourceFileInfoEndDrag, this,
+          &TFrmMainForm::dxTreeSourceFileInfoEndDrag);
+}
+
+void TFrmMainForm::ConnectSourceList() {
+  if (list_connected_ || context_.CommonLib == nullptr || context_.CustomProc == nullptr) return;
+  list_connected_ = true;
+  TCommonLib& common = *context_.CommonLib;
+  TCommonLib::SourceListServices services;
+  // The probe graph never plays, so it needs no sound device.
+  services.NewMediaGraph = [] {
+    return std::make_unique<FfmpegMediaGraph>(FfmpegMediaGraph::Output::Silent);
+  };
+  services.ShowCodeErrorForm = [this] { ShowCodeErrorForm(); };
+  services.SyncMarkerToSelection = [this] { SyncMarkerToSelection(); };
+  common.SetSourceListServices(std::move(services));
+  common.SetFolderOpener([this](const std::string& folder) {
+    context_.Launcher.OpenUrl(QUrl::fromLocalFile(QString::fromStdString(folder)));
+  });
+  common.SetPowerSwitch(PowerOffSwitch);
+  context_.CustomProc->SetBatchWindows(batch_windows_);
+  if (frmConverting != nullptr)
+    frmConverting->SetCustomProc(context_.CustomProc.get(), &context_.Ui);
+}
+
+// The marker and the preview come with the player; until they are connected
+// the list works without them. Any other failure is a real one.
+void TFrmMainForm::SyncMarkerToSelection() {
+  if (context_.CustomProc == nullptr) return;
+  try {
+    context_.CustomProc->SyncMarkerToSelection();
+  } catch (const std::out_of_range&) {
+    throw;
+  } catch (const std::logic_error&) {
+  }
+}
+
+void TFrmMainForm::StopPreview() {
+  if (context_.CustomProc == nullptr) return;
+  try {
+    context_.CustomProc->StopPreview();
+  } catch (const std::out_of_range&) {
+    throw;
+  } catch (const std::logic_error&) {
+  }
+}
+
+// The open dialog's folder comes with the user settings; until they are
+// connected the dialog starts in the home folder and nothing is remembered.
+std::string TFrmMainForm::ReadInitDir() {
+  try {
+    return context_.CustomProc->ReadInitDir();
+  } catch (const std::out_of_range&) {
+    throw;
+  } catch (const std::logic_error&) {
+    return (QDir::homePath() + "/").toStdString();
+  }
+}
+
+void TFrmMainForm::SaveInitDir(const std::string& chosen) {
+  try {
+    context_.CustomProc->SaveInitDir(chosen);
+  } catch (const std::out_of_range&) {
+    throw;
+  } catch (const std::logic_error&) {
+  }
+}
+
+// Both outer images of the marker back to their narrowest.
+void TFrmMainForm::ResetMarkerEnds() {
+  Panel2->resize(2, Panel2->height());
+  Panel3->resize(2, Panel3->height());
+}
+
+void TFrmMainForm::btnOpenFileClick() {
+  RunHandler(context_.Ui, [this] {
+    ConnectSourceList();
+    if (context_.CommonLib == nullptr || context_.CustomProc == nullptr) return;
+    const std::vector<std::string> names =
+        TCommonLib::OpenSourceFiles(*open_dialog_, true, ReadInitDir());
+    // The dialog's file name, whose folder is remembered for the next time.
+    const std::string chosen = names.empty() ? std::string() : names.front();
+    QStringList files;
+    for (const std::string& name : names) files.append(QString::fromStdString(name));
+    FrmInitFileForm->SetFileList(files);
+    FrmInitFileForm->AddFiles = [this, chosen](const QStringList& list) {
+      context_.CommonLib->AddSourceFiles(SourceFiles(), ToNames(list));
+      SaveInitDir(chosen);
+    };
+    FrmInitFileForm->exec();
+    SaveInitDir(chosen);
+  });
+}
+
+void TFrmMainForm::FormDropFiles(const QStringList& files) {
+  RunHandler(context_.Ui, [this, &files] {
+    ConnectSourceList();
+    if (context_.CommonLib == nullptr) return;
+    context_.CommonLib->AddSourceFiles(SourceFiles(), ToNames(files));
+  });
+}
+
+void TFrmMainForm::dragEnterEvent(QDragEnterEvent* event) {
+  if (event->mimeData()->hasUrls()) event->acceptProposedAction();
+}
+
+void TFrmMainForm::dropEvent(QDropEvent* event) {
+  QStringList files;
+  for (const QUrl& url : event->mimeData()->urls()) {
+    if (url.isLocalFile()) files.append(url.toLocalFile());
+  }
+  event->acceptProposedAction();
+  if (!files.isEmpty()) FormDropFiles(files);
+}
+
+void TFrmMainForm::btnRemoveFileClick() {
+  RunHandler(context_.Ui, [this] {
+    ConnectSourceList();
+    if (context_.CommonLib == nullptr) return;
+    context_.CommonLib->RemoveSelectedFiles(SourceFiles());
+    if (SourceFiles().RowCount() == 0) ResetMarkerEnds();
+    StopPreview();
+    SyncMarkerToSelection();
+  });
+}
+
+void TFrmMainForm::btnClearFileClick() {
+  RunHandler(context_.Ui, [this] {
+    ConnectSourceList();
+    if (context_.CommonLib == nullptr) return;
+    context_.CommonLib->ClearFileList(SourceFiles());
+    StopPreview();
+    ResetMarkerEnds();
+  });
+}
+
+void TFrmMainForm::dxTreeSourceFileInfoKeyDown(int key) {
+  RunHandler(context_.Ui, [this, key] {
+    ConnectSourceList();
+    SyncMarkerToSelection();
+    if (key != Qt::Key_Delete || context_.CommonLib == nullptr) return;
+    context_.CommonLib->RemoveSelectedFiles(SourceFiles());
+    StopPreview();
+    if (SourceFiles().RowCount() == 0) ResetMarkerEnds();
+  });
+}
+
+void TFrmMainForm::dxTreeSourceFileInfoKeyUp(int) {
+  RunHandler(context_.Ui, [this] { SyncMarkerToSelection(); });
+}
+
+void TFrmMainForm::actDxTreeListOnClickExecute() {
+  RunHandler(context_.Ui, [this] { SyncMarkerToSelection(); });
+}
+
+void TFrmMainForm::dxTreeSourceFileInfoEndDrag(QObject* target) {
+  // Rows dropped back on the list stay; anywhere else they leave the list.
+  if (target == dxTreeSourceFileInfo || target == dxTreeSourceFileInfo->viewport()) return;
+  RunClick(btnRemoveFile);
+}
+
+void TFrmMainForm::btnConvertClick() {
+  RunHandler(context_.Ui, [this] {
+    ConnectSourceList();
+    if (context_.CustomProc == nullptr) return;
+    context_.CustomProc->CurrentIndex = 0;
+    context_.CustomProc->ConvertAll(SourceFiles());
+  });
+}
