@@ -4,6 +4,33 @@
 #include <QApplication>
 #include <QFileDialog>
 #include <QInputDialog>
+#include <cstdlib>
+#include <filesystem>
+#include <string>
+
+namespace {
+
+std::string& PrivateSettingsFolder() {
+  static std::string folder;
+  return folder;
+}
+
+void RemovePrivateSettings() {
+  std::error_code ignored;
+  if (!PrivateSettingsFolder().empty())
+    std::filesystem::remove_all(PrivateSettingsFolder(), ignored);
+}
+
+}  // namespace
+
+void UsePrivateQtSettings() {
+  std::string pattern =
+      (std::filesystem::temp_directory_path() / "tonbrix-qt-settings-XXXXXX").string();
+  if (!::mkdtemp(pattern.data())) return;
+  PrivateSettingsFolder() = pattern;
+  ::setenv("XDG_CONFIG_HOME", pattern.c_str(), 1);
+  std::atexit(RemovePrivateSettings);
+}
 
 ModalAnswer::ModalAnswer(Action action, QMessageBox::StandardButton button, QString text,
                          int timeout_ms)

@@ -21,6 +21,12 @@
 //
 // Use on the user-interface thread of a QApplication (the offscreen platform
 // serves). The returned object must be kept while the box may open.
+//
+// Qt's file dialogs remember their history and last folder in the user's
+// QtProject.conf, shared by every test on the machine; a folder another test
+// visited (say /proc) can make the next dialog read a file that never ends.
+// Call UsePrivateQtSettings() at the top of main, before the QApplication is
+// made, in every test that opens a file dialog (TONBRIX_QTEST_MAIN does).
 #pragma once
 
 #include <QMessageBox>
@@ -28,6 +34,14 @@
 #include <QString>
 #include <QTimer>
 #include <memory>
+
+// Points Qt's per-user settings (XDG_CONFIG_HOME) at a fresh folder of this
+// test run, removed when the process exits.
+void UsePrivateQtSettings();
+
+// QTEST_MAIN with private Qt settings (include <QtTest> before using it).
+#define TONBRIX_QTEST_MAIN(TestObject) \
+  QTEST_MAIN_WRAPPER(TestObject, UsePrivateQtSettings(); QTEST_MAIN_SETUP())
 
 class ModalAnswer : public QObject {
  public:

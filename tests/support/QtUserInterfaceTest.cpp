@@ -196,5 +196,5 @@ class QtUserInterfaceTest : public QObject {
   }
 };
 
-QTEST_MAIN(QtUserInterfaceTest)
+TONBRIX_QTEST_MAIN(QtUserInterfaceTest)
 #include "QtUserInterfaceTest.moc"
