@@ -108,10 +108,14 @@ class TCommonLib {
   // As TSysFunc::GetProcessIdByName; logs "Get Process id error." on 0.
   int GetProcessIdByName(const std::string& exe_name);
   // Ends every process of that name; false (and a log line) when none was
-  // found or the last termination failed.
+  // found or the last termination failed. Matches the executable's file name
+  // or its whole path, ignoring case. SIGTERM first (the engine removes its
+  // unfinished output), SIGKILL after 1.5 s; returns once they are gone.
   bool TerminateProcessByName(const std::string& name);
   // Ends the engine's processes (the file name of `engine_path`, then
-  // "evc.exe") until none is left, within a bounded time.
+  // "evc.exe") until none is left. Gives up on a name after 5 attempts or
+  // 10 s, logging "Engine process could not be ended: " + name. Pauses and
+  // lets window events run between attempts.
   void KillEngineProcesses(const std::string& engine_path);
   bool EnableDebugPrivilege();
   bool SetPrivilege(int token, const std::string& privilege, bool enable);
