@@ -12,7 +12,10 @@
 
 void TApplicationContext::Terminate() {
   Terminated = true;
-  QCoreApplication::exit(0);
+  // Ends the running message loop, if there is one; before the loop runs the
+  // flag keeps it from starting. (exit() would instead make every later modal
+  // box return at once, hiding the boxes still to come.)
+  QCoreApplication::quit();
 }
 
 void InitApplication(TApplicationContext& context, TFrmMainForm& main_form) {

@@ -2,7 +2,9 @@
 // command runs, calls ShowAboutForm with its software information and closes
 // the library again. Nothing here outlives the call, so the library can be
 // unloaded safely: the box is built from plain Qt widgets (no meta-objects of
-// its own) and destroyed before the function returns.
+// its own) and destroyed before the function returns, and no text refers to
+// this library's own memory (no QStringLiteral: a QString made from one would
+// point into the unloaded library if anything kept a copy).
 #include <QApplication>
 #include <QDialog>
 #include <QDialogButtonBox>
@@ -20,7 +22,7 @@ QString Text(const char* text) { return QString::fromUtf8(text != nullptr ? text
 // An empty field is shown as such rather than as a blank line.
 QString OrNotSet(const char* text) {
   QString value = Text(text);
-  return value.isEmpty() ? QStringLiteral("not set") : value;
+  return value.isEmpty() ? QString::fromLatin1("not set") : value;
 }
 
 QLabel* AddLabel(QWidget* parent, const QString& name, const QString& text) {
@@ -40,7 +42,7 @@ extern "C" __attribute__((visibility("default"))) void ShowAboutForm(void* appli
 
   QDialog box(owner);
   box.setObjectName("AboutForm");
-  box.setWindowTitle(QStringLiteral("About %1").arg(Text(info.ProductName)));
+  box.setWindowTitle(QString::fromLatin1("About %1").arg(Text(info.ProductName)));
   box.setMinimumWidth(420);
 
   auto* heading = new QHBoxLayout;
@@ -55,8 +57,8 @@ extern "C" __attribute__((visibility("default"))) void ShowAboutForm(void* appli
   big.setBold(true);
   product->setFont(big);
   title->addWidget(product);
-  title->addWidget(
-      AddLabel(&box, "lblVersion", QStringLiteral("Version %1").arg(OrNotSet(info.VersionText))));
+  title->addWidget(AddLabel(&box, "lblVersion",
+                            QString::fromLatin1("Version %1").arg(OrNotSet(info.VersionText))));
   title->addWidget(AddLabel(&box, "lblResText2", Text(info.ResText2)));
   heading->addLayout(title, 1);
 
