@@ -19,6 +19,7 @@
 
 #include "Artwork.h"
 #include "MainFormInputs.h"
+#include "MarkerBar.h"
 #include "PictureButton.h"
 
 namespace {
@@ -34,35 +35,6 @@ class TFormShape : public QWidget {
     QPainter painter(this);
     painter.drawImage(QPoint(0, 0), Picture);
   }
-};
-
-// A marker handle: its face is its picture with the black pixels in the
-// handle's own colour.
-class TMarkerHandle : public QWidget {
- public:
-  TMarkerHandle(const QString& name, QLabel* picture, QWidget* parent)
-      : QWidget(parent), picture_(picture) {
-    setObjectName(name);
-    setCursor(Qt::PointingHandCursor);
-  }
-
- protected:
-  void paintEvent(QPaintEvent*) override {
-    QPainter painter(this);
-    const QColor face(0x3a, 0x46, 0x62);
-    painter.fillRect(rect(), face);
-    QImage image = picture_->pixmap().toImage().convertToFormat(QImage::Format_ARGB32);
-    for (int y = 0; y < image.height(); ++y) {
-      auto* row = reinterpret_cast<QRgb*>(image.scanLine(y));
-      for (int x = 0; x < image.width(); ++x)
-        if ((row[x] & 0xffffff) == 0) row[x] = face.rgb();
-    }
-    painter.setRenderHint(QPainter::SmoothPixmapTransform);
-    painter.drawImage(QRectF(rect()), image);
-  }
-
- private:
-  QLabel* picture_;
 };
 
 QLabel* MakeLabel(const QString& name, const QString& text, QWidget* parent, int pixel_size,
@@ -201,25 +173,20 @@ void TFrmMainForm::BuildPreview() {
   imgLOGO = MakePicture("imgLOGO", panLogo);
   imgLOGO->setGeometry((panLogo->width() - 84) / 2, (panLogo->height() - 84) / 2, 84, 84);
 
-  Panel1 = new QWidget(this);
-  Panel1->setObjectName("Panel1");
-  Panel1->setGeometry(22 + (332 - 260) / 2, 232, 260, 19);
   imgL = MakePicture("imgL", this);
   imgR = MakePicture("imgR", this);
   imgL->setGeometry(0, 0, 19, 19);
   imgR->setGeometry(0, 0, 19, 19);
   imgL->hide();
   imgR->hide();
-  Panel2 = MakePicture("Panel2", Panel1);
-  Panel2->setGeometry(0, 0, 1, 19);
-  Splitter1 = new TMarkerHandle("Splitter1", imgL, Panel1);
-  Splitter1->setGeometry(1, 0, 19, 19);
-  Panel4 = MakePicture("Panel4", Panel1);
-  Panel4->setGeometry(20, 0, 220, 19);
-  Splitter2 = new TMarkerHandle("Splitter2", imgR, Panel1);
-  Splitter2->setGeometry(240, 0, 19, 19);
-  Panel3 = MakePicture("Panel3", Panel1);
-  Panel3->setGeometry(259, 0, 1, 19);
+  auto* bar = new TMarkerBar(imgL, imgR, this);
+  bar->move(22 + (332 - 260) / 2, 232);
+  Panel1 = bar;
+  Panel2 = bar->Panel2;
+  Splitter1 = bar->Splitter1;
+  Panel4 = bar->Panel4;
+  Splitter2 = bar->Splitter2;
+  Panel3 = bar->Panel3;
 
   btnPlay = MakeButton("btnPlay", "play", "Play", QRect(22, 260, 34, 34), this);
   btnPause = MakeButton("btnPause", "pause", "Pause", QRect(60, 260, 34, 34), this);
@@ -238,6 +205,7 @@ void TFrmMainForm::BuildPreview() {
   dstrckbrMainform = new QSlider(Qt::Horizontal, this);
   dstrckbrMainform->setObjectName("dstrckbrMainform");
   dstrckbrMainform->hide();
+  BuildPreviewHandlers();
 }
 
 void TFrmMainForm::BuildSettings() {

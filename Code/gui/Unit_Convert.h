@@ -39,6 +39,7 @@ class TPictureButton;
 class TfrmConverting;
 class TfrmOption;
 class MainFormInputs;
+class TMarkerBar;
 
 class TFrmMainForm : public QWidget {
   Q_OBJECT
@@ -182,6 +183,30 @@ class TFrmMainForm : public QWidget {
   void dxTreeSourceFileInfoEndDrag(QObject* target);
   void btnConvertClick();
 
+  // ---- Preview player and segment marker (MainFormPreview.cpp) ----
+  // Gives TCustomProc the preview graph, the source list and the preview's
+  // controls and hooks the list's edits; run by InitApplication once the
+  // controller exists. Later calls do nothing.
+  void ConnectPreview();
+  // The marker bar Panel1.
+  TMarkerBar* MarkerBar() const;
+  void btnPlayClick();
+  void btnPauseClick();
+  void btnStopClick();
+  // The preview graph's ticker, once a second while it runs.
+  void dstrckbrMainformTimer(MediaGraph& sender, int64_t current_pos, int64_t stop_pos);
+  // The handles' moved events and the presses on the bar's images.
+  void SetStartTimeAndPlay();
+  void Splitter2Moved();
+  void Panel2MouseDown(Qt::MouseButton button, Qt::MouseButtons buttons,
+                       Qt::KeyboardModifiers modifiers, bool double_click);
+  void Panel3MouseDown(Qt::MouseButton button, Qt::MouseButtons buttons,
+                       Qt::KeyboardModifiers modifiers, bool double_click);
+  // A committed edit of a cell of the list, and a change in the Start Time
+  // editor.
+  void dxTreeSourceFileInfoEdited();
+  void dxtrlSourceFileStartTimeChange();
+
  protected:
   void dragEnterEvent(QDragEnterEvent* event) override;
   void dropEvent(QDropEvent* event) override;
@@ -214,6 +239,10 @@ class TFrmMainForm : public QWidget {
 
   TApplicationContext& context_;
   std::unique_ptr<MainFormInputs> inputs_;
+  // ---- Preview player and segment marker ----
+  void BuildPreviewHandlers();
+  std::unique_ptr<PreviewControls> preview_controls_;
+  bool preview_connected_ = false;
   QImage background_;
   bool closing_ = false;
   // A drag of a move handle that the window follows by itself (no desktop

@@ -1,0 +1,181 @@
+// The main window's preview player and segment marker: the Play, Pause and
+// Stop buttons, the preview graph's ticker, the marker bar's handles and
+// images, and the list's committed edits; each hands its work to TCustomProc.
+#include <QLabel>
+#include <QSlider>
+
+#include "GuiErrors.h"
+#include "MarkerBar.h"
+#include "PictureButton.h"
+#include "SourceListView.h"
+#include "Unit_Convert.h"
+
+namespace {
+
+namespace sm = segment_marker;
+
+// The preview's controls as TCustomProc sees them.
+class MainFormPreviewControls : public PreviewControls {
+ public:
+  explicit MainFormPreviewControls(TFrmMainForm& form) : form_(form) {}
+
+  std::string CurrentTimeText() const override { return form_.pnlCurTime->text().toStdString(); }
+  void SetCurrentTimeText(const std::string& text) override {
+    form_.pnlCurTime->setText(QString::fromStdString(text));
+  }
+  bool LogoVisible() const override { return !form_.panLogo->isHidden(); }
+  void SetLogoVisible(bool visible) override { form_.panLogo->setVisible(visible); }
+  void SetTickerPosition(int position) override { form_.dstrckbrMainform->setValue(position); }
+  int StartImageWidth() const override { return form_.MarkerBar()->StartImageWidth(); }
+  void SetStartImageWidth(int width) override { form_.MarkerBar()->SetStartImageWidth(width); }
+  int EndImageWidth() const override { return form_.MarkerBar()->EndImageWidth(); }
+  void SetEndImageWidth(int width) override { form_.MarkerBar()->SetEndImageWidth(width); }
+  int StartHandleLeft() const override { return form_.Splitter1->x(); }
+  int EndHandleLeft() const override { return form_.Splitter2->x(); }
+  void RepaintEndHandle() override { form_.Splitter2->update(); }
+  void ShowWaveformOf(const std::string& file) override {
+    form_.MarkerBar()->ShowWaveformOf(QString::fromStdString(file));
+  }
+
+ private:
+  TFrmMainForm& form_;
+};
+
+sm::PressState PressStateOf(Qt::MouseButtons buttons, Qt::KeyboardModifiers modifiers,
+                            bool double_click) {
+  sm::PressState state;
+  state.ctrl = modifiers.testFlag(Qt::ControlModifier);
+  state.shift = modifiers.testFlag(Qt::ShiftModifier);
+  state.alt = modifiers.testFlag(Qt::AltModifier);
+  state.left = buttons.testFlag(Qt::LeftButton);
+  state.right = buttons.testFlag(Qt::RightButton);
+  state.middle = buttons.testFlag(Qt::MiddleButton);
+  state.double_click = double_click;
+  return state;
+}
+
+sm::MouseButton ButtonOf(Qt::MouseButton button) {
+  switch (button) {
+    case Qt::LeftButton:
+      return sm::MouseButton::Left;
+    case Qt::RightButton:
+      return sm::MouseButton::Right;
+    case Qt::MiddleButton:
+      return sm::MouseButton::Middle;
+    default:
+      return sm::MouseButton::Other;
+  }
+}
+
+}  // namespace
+
+TMarkerBar* TFrmMainForm::MarkerBar() const { return static_cast<TMarkerBar*>(Panel1); }
+
+void TFrmMainForm::BuildPreviewHandlers() {
+  preview_controls_ = std::make_unique<MainFormPreviewControls>(*this);
+  connect(btnPlay, &QAbstractButton::clicked, this, &TFrmMainForm::btnPlayClick);
+  connect(btnPause, &QAbstractButton::clicked, this, &TFrmMainForm::btnPauseClick);
+  connect(btnStop, &QAbstractButton::clicked, this, &TFrmMainForm::btnStopClick);
+  TMarkerBar* bar = MarkerBar();
+  connect(bar, &TMarkerBar::startHandleMoved, this, &TFrmMainForm::SetStartTimeAndPlay);
+  connect(bar, &TMarkerBar::endHandleMoved, this, &TFrmMainForm::Splitter2Moved);
+  connect(bar, &TMarkerBar::startImagePressed, this, &TFrmMainForm::Panel2MouseDown);
+  connect(bar, &TMarkerBar::endImagePressed, this, &TFrmMainForm::Panel3MouseDown);
+  if (FilterGraph != nullptr) {
+    FilterGraph->SetTimerInterval(MediaGraph::kDefaultTimerInterval);
+    FilterGraph->SetOnTimer([this](MediaGraph& sender, int64_t current, int64_t stop) {
+      dstrckbrMainformTimer(sender, current, stop);
+    });
+  }
+}
+
+void TFrmMainForm::ConnectPreview() {
+  if (preview_connected_ || context_.CustomProc == nullptr) return;
+  preview_connected_ = true;
+  context_.CustomProc->SetPreviewCollaborators(FilterGraph.get(), &SourceFiles(),
+                                               preview_controls_.get());
+  connect(dxTreeSourceFileInfo, &TSourceListView::dxTreeSourceFileInfoEdited, this,
+          &TFrmMainForm::dxTreeSourceFileInfoEdited);
+  connect(dxTreeSourceFileInfo, &TSourceListView::dxtrlSourceFileStartTimeChange, this,
+          &TFrmMainForm::dxtrlSourceFileStartTimeChange);
+}
+
+void TFrmMainForm::btnPlayClick() {
+  RunHandler(context_.Ui, [this] {
+    if (context_.CustomProc == nullptr) return;
+    TCustomProc& proc = *context_.CustomProc;
+    if (!context_.CommonLib->PreviewFile.empty()) {
+      if (!proc.IsPlaying) proc.ResumePreview();
+      return;
+    }
+    // Every selected file is opened in turn; the last one keeps playing.
+    // The names are taken first: opening lets the window's events run.
+    std::vector<std::string> files;
+    SourceFileList& list = SourceFiles();
+    for (int row : list.SelectedRows()) files.push_back(list.Cell(row, SourceColumn::FileName));
+    for (const std::string& file : files) proc.OpenPreview(file);
+  });
+}
+
+void TFrmMainForm::btnPauseClick() {
+  RunHandler(context_.Ui, [this] {
+    if (context_.CustomProc == nullptr) return;
+    if (!context_.CommonLib->PreviewFile.empty() && context_.CustomProc->IsPlaying) {
+      context_.CustomProc->PausePreview();
+    }
+  });
+}
+
+void TFrmMainForm::btnStopClick() {
+  RunHandler(context_.Ui, [this] {
+    if (context_.CustomProc != nullptr) context_.CustomProc->StopPreview();
+  });
+}
+
+void TFrmMainForm::dstrckbrMainformTimer(MediaGraph&, int64_t current_pos, int64_t stop_pos) {
+  RunHandler(context_.Ui, [&] {
+    if (context_.CustomProc != nullptr) context_.CustomProc->PreviewTimer(current_pos, stop_pos);
+  });
+}
+
+void TFrmMainForm::SetStartTimeAndPlay() {
+  RunHandler(context_.Ui, [this] {
+    if (context_.CustomProc != nullptr) context_.CustomProc->SetStartTimeAndPlay();
+  });
+}
+
+void TFrmMainForm::Splitter2Moved() {
+  RunHandler(context_.Ui, [this] {
+    if (context_.CustomProc != nullptr) context_.CustomProc->Splitter2Moved();
+  });
+}
+
+void TFrmMainForm::Panel2MouseDown(Qt::MouseButton button, Qt::MouseButtons buttons,
+                                   Qt::KeyboardModifiers modifiers, bool double_click) {
+  RunHandler(context_.Ui, [&] {
+    if (context_.CustomProc == nullptr) return;
+    context_.CustomProc->NudgeStartHandle(ButtonOf(button),
+                                          PressStateOf(buttons, modifiers, double_click));
+  });
+}
+
+void TFrmMainForm::Panel3MouseDown(Qt::MouseButton button, Qt::MouseButtons buttons,
+                                   Qt::KeyboardModifiers modifiers, bool double_click) {
+  RunHandler(context_.Ui, [&] {
+    if (context_.CustomProc == nullptr) return;
+    context_.CustomProc->NudgeEndHandle(ButtonOf(button),
+                                        PressStateOf(buttons, modifiers, double_click));
+  });
+}
+
+void TFrmMainForm::dxTreeSourceFileInfoEdited() {
+  RunHandler(context_.Ui, [this] {
+    if (context_.CustomProc != nullptr) context_.CustomProc->SourceFileInfoEdited();
+  });
+}
+
+void TFrmMainForm::dxtrlSourceFileStartTimeChange() {
+  RunHandler(context_.Ui, [this] {
+    if (context_.CustomProc != nullptr) context_.CustomProc->SourceFileStartTimeChange();
+  });
+}
