@@ -2,6 +2,7 @@
 
 #include <QComboBox>
 #include <QLineEdit>
+#include <stdexcept>
 
 #include "Unit_Convert.h"
 #include "Unit_Option.h"
@@ -56,5 +57,7 @@ std::string MainFormInputs::OutputFolderText() const {
 }
 
 void MainFormInputs::ApplyCustomProfile() {
-  if (CustomProfile) CustomProfile();
+  TCustomProc* proc = form_.Context().CustomProc.get();
+  if (proc == nullptr) throw std::logic_error("The controller does not exist yet");
+  proc->ApplyCustomProfile();
 }

@@ -21,10 +21,9 @@ class MainFormInputs : public ConversionInputs {
   // The list of that name on the Options window; empty while it has none.
   OptionList Options(OptionListId list) const override;
   std::string OutputFolderText() const override;
+  // TCustomProc::ApplyCustomProfile: the custom profile selected in the
+  // Options window. Throws std::logic_error before TCustomProc exists.
   void ApplyCustomProfile() override;
-
-  // The profiles' ApplyCustomProfile; nothing happens while it is unset.
-  std::function<void()> CustomProfile;
 
  private:
   TFrmMainForm& form_;

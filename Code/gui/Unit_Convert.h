@@ -40,6 +40,7 @@ class TfrmConverting;
 class TfrmOption;
 class MainFormInputs;
 class TMarkerBar;
+class MainFormProfileControls;
 
 class TFrmMainForm : public QWidget {
   Q_OBJECT
@@ -94,6 +95,15 @@ class TFrmMainForm : public QWidget {
   int ShowCodeErrorForm();
 
   TApplicationContext& Context() { return context_; }
+
+  // ---- Profiles and user settings (MainFormProfiles.cpp) ----
+  void cbbOutputFiletypeChange();
+  void cbbProfileChange();
+  // The profile controls over this window and the Options window; made (and
+  // the two handlers connected) on first use.
+  ProfileControls& Profiles();
+  // SaveUserSettings for the close handler; a failure is logged only.
+  void SaveUserSettingsAtClose();
 
   // ---- controls ------------------------------------------------------------
   QWidget* rzfrmshpfrmConverter;  // the background picture
@@ -243,6 +253,7 @@ class TFrmMainForm : public QWidget {
   void BuildPreviewHandlers();
   std::unique_ptr<PreviewControls> preview_controls_;
   bool preview_connected_ = false;
+  MainFormProfileControls* profile_controls_ = nullptr;  // profiles: a child object
   QImage background_;
   bool closing_ = false;
   // A drag of a move handle that the window follows by itself (no desktop

@@ -53,16 +53,10 @@ void TFrmMainForm::FormShow() {
   ApplyProfile();
 }
 
-// Filled by the profiles and user settings: the output-type, profile and
-// option lists, then the saved settings.
-void TFrmMainForm::InitOptionLists() {}
+// InitOptionLists and ApplyProfile are in MainFormProfiles.cpp.
 
 // The drops themselves are handled by the source list.
 void TFrmMainForm::RegisterDropTarget() { setAcceptDrops(true); }
-
-// Filled by the profiles: the selected output type and profile applied to the
-// option lists.
-void TFrmMainForm::ApplyProfile() {}
 
 void TFrmMainForm::FormResize() { setMinimumSize(kMinimumWidth, kMinimumHeight); }
 
@@ -81,8 +75,8 @@ void TFrmMainForm::FormClose() {
       FilterGraph->Clear();
     });
   }
-  // Filled by the user settings: SaveUserSettings. A failure there must not
-  // keep the program from ending.
+  // A failure to save the settings must not keep the program from ending.
+  SaveUserSettingsAtClose();
   context_.Terminate();
 }
 
