@@ -1,0 +1,434 @@
+// evc.exe against bad input. Every case runs the real engine as a child
+// process, bounded in time, and checks what a person converting a broken file
+// relies on: a failure is a non-zero exit with one line "evc.exe: reason",
+// never a signal or a hang; no partial output and no temporary file are left
+// in the output folder; the source file keeps every byte.
+#include <fcntl.h>
+#include <gtest/gtest.h>
+#include <signal.h>
+#include <sys/mount.h>
+#include <sys/resource.h>
+#include <sys/stat.h>
+#include <sys/wait.h>
+#include <unistd.h>
+
+#include <chrono>
+#include <cstdint>
+#include <cstring>
+#include <filesystem>
+#include <fstream>
+#include <functional>
+#include <optional>
+#include <random>
+#include <string>
+#include <thread>
+#include <vector>
+
+#include "../core/TempFolder.h"
+
+namespace {
+
+namespace fs = std::filesystem;
+
+const std::string kEngine = std::string(TONBRIX_APP_DIR) + "evc.exe";
+constexpr auto kTimeLimit = std::chrono::seconds(120);
+
+struct RunResult {
+  bool exited = false;  // ended by exit(), not by a signal or the time limit
+  int exitCode = -1;
+  int signal = 0;
+  bool timedOut = false;
+  std::string output;  // stdout and stderr together
+};
+
+struct ChildLimits {
+  std::optional<rlim_t> fileSize;  // RLIMIT_FSIZE in bytes
+  std::optional<uid_t> runAs;      // drop root to this user first
+};
+
+// Runs evc.exe with the arguments, never through a shell. The child's output
+// goes to a file so that a chatty engine cannot block on a full pipe.
+RunResult RunEngine(const std::vector<std::string>& arguments, const std::string& logFile,
+                    const ChildLimits& limits = {}) {
+  std::vector<char*> argv;
+  argv.push_back(const_cast<char*>(kEngine.c_str()));
+  for (const std::string& argument : arguments) argv.push_back(const_cast<char*>(argument.c_str()));
+  argv.push_back(nullptr);
+
+  const pid_t pid = fork();
+  if (pid == 0) {
+    const int log = open(logFile.c_str(), O_WRONLY | O_CREAT | O_TRUNC, 0644);
+    const int null = open("/dev/null", O_RDONLY);
+    if (log < 0 || null < 0) _exit(120);
+    dup2(null, 0);
+    dup2(log, 1);
+    dup2(log, 2);
+    if (limits.fileSize) {
+      const rlimit limit{*limits.fileSize, *limits.fileSize};
+      if (setrlimit(RLIMIT_FSIZE, &limit) != 0) _exit(121);
+    }
+    if (limits.runAs) {
+      if (setgid(*limits.runAs) != 0 || setuid(*limits.runAs) != 0) _exit(122);
+    }
+    execv(argv[0], argv.data());
+    _exit(123);
+  }
+  RunResult result;
+  if (pid < 0) return result;
+  const auto deadline = std::chrono::steady_clock::now() + kTimeLimit;
+  int status = 0;
+  while (waitpid(pid, &status, WNOHANG) == 0) {
+    if (std::chrono::steady_clock::now() > deadline) {
+      result.timedOut = true;
+      kill(pid, SIGKILL);
+      waitpid(pid, &status, 0);
+      break;
+    }
+    std::this_thread::sleep_for(std::chrono::milliseconds(20));
+  }
+  if (!result.timedOut) {
+    result.exited = WIFEXITED(status);
+    if (result.exited) result.exitCode = WEXITSTATUS(status);
+    if (WIFSIGNALED(status)) result.signal = WTERMSIG(status);
+  }
+  result.output = ReadBytes(logFile);
+  return result;
+}
+
+// FNV-1a over the file's bytes, with its size: enough to see any change.
+std::string Fingerprint(const std::string& file) {
+  const std::string bytes = ReadBytes(file);
+  uint64_t hash = 1469598103934665603ull;
+  for (unsigned char c : bytes) hash = (hash ^ c) * 1099511628211ull;
+  return std::to_string(bytes.size()) + ":" + std::to_string(hash);
+}
+
+std::vector<std::string> FolderEntries(const std::string& folder) {
+  std::vector<std::string> names;
+  for (const auto& entry : fs::directory_iterator(folder)) names.push_back(entry.path().filename());
+  return names;
+}
+
+std::string LastLine(const std::string& text) {
+  std::string trimmed = text;
+  while (!trimmed.empty() && (trimmed.back() == '\n' || trimmed.back() == '\r')) trimmed.pop_back();
+  const auto at = trimmed.find_last_of('\n');
+  return at == std::string::npos ? trimmed : trimmed.substr(at + 1);
+}
+
+void MakeWithFfmpeg(const std::string& output, const std::string& codecArguments) {
+  const std::string command =
+      "ffmpeg -nostdin -loglevel error -y -f lavfi -i "
+      "\"sine=frequency=440:sample_rate=44100:duration=3\" -ac 2 " +
+      codecArguments + " '" + output + "'";
+  ASSERT_EQ(std::system(command.c_str()), 0) << command;
+}
+
+std::string Truncated(const std::string& file, double share) {
+  const std::string bytes = ReadBytes(file);
+  return bytes.substr(0, static_cast<size_t>(bytes.size() * share));
+}
+
+std::string RandomBytes(size_t size, unsigned seed) {
+  std::mt19937 generator(seed);
+  std::string bytes(size, '\0');
+  for (char& c : bytes) c = static_cast<char>(generator() & 0xff);
+  return bytes;
+}
+
+// A canonical 44-byte PCM WAV header claiming `dataBytes` of samples.
+std::string WavHeader(uint32_t rate, uint16_t channels, uint32_t dataBytes) {
+  auto u32 = [](uint32_t v) {
+    return std::string{char(v), char(v >> 8), char(v >> 16), char(v >> 24)};
+  };
+  auto u16 = [](uint16_t v) { return std::string{char(v), char(v >> 8)}; };
+  const uint16_t block = channels * 2;
+  return "RIFF" + u32(36 + dataBytes) + "WAVEfmt " + u32(16) + u16(1) + u16(channels) + u32(rate) +
+         u32(rate * block) + u16(block) + u16(16) + "data" + u32(dataBytes);
+}
+
+// The well-formed sources every case is cut from, made once by the ffmpeg tool.
+class Sources {
+ public:
+  static Sources& Get() {
+    static Sources sources;
+    return sources;
+  }
+  std::string mp3, ogg, m4a;
+
+ private:
+  Sources() {
+    mp3 = folder_.Path() + "good.mp3";
+    ogg = folder_.Path() + "good.ogg";
+    m4a = folder_.Path() + "good.m4a";
+    MakeWithFfmpeg(mp3, "-c:a libmp3lame -b:a 128k");
+    MakeWithFfmpeg(ogg, "-c:a libvorbis");
+    MakeWithFfmpeg(m4a, "-c:a aac -b:a 96k");
+  }
+  TempFolder folder_;
+};
+
+// The engine lines Tonbrix builds for three output types.
+struct OutputType {
+  std::string extension;
+  std::vector<std::string> options;
+};
+const OutputType kMp3{
+    ".mp3", {"-acodec", "mp3", "-vn", "-ab", "128", "-vol", "100", "-ac", "2", "-ar", "44100"}};
+const OutputType kAmr{".amr",
+                      {"-acodec", "amr_nb", "-ab", "12", "-vol", "100", "-ac", "1", "-ar", "8000"}};
+const OutputType kM4a{
+    ".m4a", {"-acodec", "aac", "-vn", "-ab", "128", "-vol", "100", "-ac", "2", "-ar", "44100"}};
+
+void PrintTo(const OutputType& type, std::ostream* out) { *out << type.extension; }
+
+std::vector<std::string> EngineLine(const std::string& source, const OutputType& type,
+                                    const std::string& output) {
+  std::vector<std::string> line{"-y", "-i", source};
+  line.insert(line.end(), type.options.begin(), type.options.end());
+  line.push_back(output);
+  return line;
+}
+
+// Checks a run the engine must refuse: a reason, no file left behind.
+void ExpectCleanFailure(const RunResult& run, const std::string& outputFolder) {
+  EXPECT_TRUE(FolderEntries(outputFolder).empty())
+      << "left behind: " << testing::PrintToString(FolderEntries(outputFolder));
+  EXPECT_FALSE(run.timedOut) << "the engine hung";
+  EXPECT_EQ(run.signal, 0) << "the engine died of signal " << run.signal << "\n" << run.output;
+  ASSERT_TRUE(run.exited);
+  EXPECT_NE(run.exitCode, 0);
+  const std::string reason = LastLine(run.output);
+  EXPECT_EQ(reason.rfind("evc.exe: ", 0), 0u) << "no one-line reason:\n" << run.output;
+  EXPECT_GT(reason.size(), std::string("evc.exe: ").size());
+}
+
+// ---- broken sources --------------------------------------------------------
+
+enum class Outcome { Refused, ConvertedOrRefused };
+
+struct BadSource {
+  std::string label;
+  std::string fileName;
+  std::function<std::string()> bytes;
+  Outcome outcome;
+};
+
+void PrintTo(const BadSource& source, std::ostream* out) { *out << source.label; }
+
+class BrokenSource : public testing::TestWithParam<std::tuple<BadSource, OutputType>> {};
+
+TEST_P(BrokenSource, IsRefusedWithAReasonAndLeavesNothing) {
+  const auto& [bad, type] = GetParam();
+  TempFolder folder;
+  const std::string source = folder.Path() + bad.fileName;
+  WriteBytes(source, bad.bytes());
+  const std::string before = Fingerprint(source);
+  const std::string outputFolder = folder.Path() + "out";
+  fs::create_directory(outputFolder);
+  const std::string output = outputFolder + "/ring" + type.extension;
+
+  const RunResult run = RunEngine(EngineLine(source, type, output), folder.Path() + "engine.log");
+
+  EXPECT_EQ(Fingerprint(source), before) << "the source file changed";
+  if (bad.outcome == Outcome::ConvertedOrRefused && run.exited && run.exitCode == 0) {
+    // A cut-short stream may still hold whole frames: then the ringtone is
+    // those frames, complete, and nothing else lies in the folder.
+    EXPECT_EQ(FolderEntries(outputFolder), std::vector<std::string>{"ring" + type.extension});
+    EXPECT_GT(fs::file_size(output), 0u);
+    return;
+  }
+  ExpectCleanFailure(run, outputFolder);
+}
+
+std::vector<BadSource> BadSources() {
+  return {
+      {"empty_mp3", "empty.mp3", [] { return std::string(); }, Outcome::Refused},
+      {"empty_wav", "empty.wav", [] { return std::string(); }, Outcome::Refused},
+      {"text_named_mp3", "notes.mp3",
+       [] { return std::string("These are my lyrics, not a song.\nLine two.\n"); },
+       Outcome::Refused},
+      {"random_mp3", "noise.mp3", [] { return RandomBytes(64 * 1024, 1); }, Outcome::Refused},
+      {"random_ogg", "noise.ogg", [] { return RandomBytes(64 * 1024, 2); }, Outcome::Refused},
+      {"random_m4a", "noise.m4a", [] { return RandomBytes(64 * 1024, 3); }, Outcome::Refused},
+      {"random_wav", "noise.wav", [] { return RandomBytes(64 * 1024, 4); }, Outcome::Refused},
+      {"truncated_mp3_header", "cut.mp3", [] { return Truncated(Sources::Get().mp3, 0.01); },
+       Outcome::ConvertedOrRefused},
+      {"truncated_mp3_half", "cut.mp3", [] { return Truncated(Sources::Get().mp3, 0.5); },
+       Outcome::ConvertedOrRefused},
+      {"truncated_ogg_header", "cut.ogg", [] { return Truncated(Sources::Get().ogg, 0.05); },
+       Outcome::Refused},
+      {"truncated_ogg_half", "cut.ogg", [] { return Truncated(Sources::Get().ogg, 0.5); },
+       Outcome::ConvertedOrRefused},
+      // The MP4 index (moov) is written last by the ffmpeg tool: half a file
+      // has no index at all.
+      {"truncated_m4a_half", "cut.m4a", [] { return Truncated(Sources::Get().m4a, 0.5); },
+       Outcome::Refused},
+      {"truncated_m4a_tail", "cut.m4a", [] { return Truncated(Sources::Get().m4a, 0.97); },
+       Outcome::ConvertedOrRefused},
+      {"zero_second_wav", "zero.wav", [] { return WavHeader(44100, 2, 0); }, Outcome::Refused},
+      // 22050 Hz mono for ten hours: 1.5 GB promised, not one sample present.
+      {"ten_hour_wav_header_only", "long.wav",
+       [] { return WavHeader(22050, 1, 22050u * 2 * 36000); }, Outcome::Refused},
+  };
+}
+
+INSTANTIATE_TEST_SUITE_P(Corpus, BrokenSource,
+                         testing::Combine(testing::ValuesIn(BadSources()),
+                                          testing::Values(kMp3, kAmr, kM4a)),
+                         [](const auto& info) {
+                           return std::get<0>(info.param).label + "_to_" +
+                                  std::get<1>(info.param).extension.substr(1);
+                         });
+
+// ---- file names ------------------------------------------------------------
+
+struct NameCase {
+  std::string label;
+  std::string name;  // the song's file name, also the ringtone's title
+};
+
+void PrintTo(const NameCase& name, std::ostream* out) { *out << name.label; }
+
+class OddName : public testing::TestWithParam<NameCase> {};
+
+// A good song under an odd name converts: the name reaches the engine as one
+// argument and comes back unchanged in the output name.
+TEST_P(OddName, ConvertsUnderItsOwnName) {
+  TempFolder folder;
+  const std::string source = folder.Path() + GetParam().name + ".mp3";
+  fs::copy_file(Sources::Get().mp3, source);
+  const std::string before = Fingerprint(source);
+  const std::string outputFolder = folder.Path() + "out";
+  fs::create_directory(outputFolder);
+  const std::string output = outputFolder + "/" + GetParam().name + ".m4a";
+
+  const RunResult run = RunEngine(EngineLine(source, kM4a, output), folder.Path() + "engine.log");
+
+  ASSERT_TRUE(run.exited) << run.output;
+  EXPECT_EQ(run.exitCode, 0) << run.output;
+  EXPECT_EQ(FolderEntries(outputFolder), std::vector<std::string>{GetParam().name + ".m4a"});
+  EXPECT_EQ(Fingerprint(source), before);
+}
+
+INSTANTIATE_TEST_SUITE_P(Names, OddName,
+                         testing::Values(NameCase{"blanks", "  my  song  "},
+                                         NameCase{"double_quotes", "say \"hello\""},
+                                         NameCase{"single_quotes", "it's mine"},
+                                         NameCase{"leading_dash", "-y -i song"},
+                                         NameCase{"leading_dashes", "--help"},
+                                         NameCase{"non_ascii", "Żółć über Déjà vu 東京 🎵"},
+                                         NameCase{"shell_characters", "$(touch x); `ls` & | > <"},
+                                         // With ".m4a" the name is 243 bytes: the longest whose
+                                         // engine temporary name (12 bytes more) still fits.
+                                         NameCase{"long_name", std::string(239, 'a')}),
+                         [](const auto& info) { return info.param.label; });
+
+// The longest name a file system takes (255 bytes) is a good output name; the
+// engine's temporary name must not be what makes it fail.
+TEST(OddNameLimit, NameOfTheFullLengthConverts) {
+  TempFolder folder;
+  const std::string title(251, 'b');
+  const std::string source = folder.Path() + "song.mp3";
+  fs::copy_file(Sources::Get().mp3, source);
+  const std::string outputFolder = folder.Path() + "out";
+  fs::create_directory(outputFolder);
+
+  const RunResult run = RunEngine(EngineLine(source, kMp3, outputFolder + "/" + title + ".mp3"),
+                                  folder.Path() + "engine.log");
+
+  ASSERT_TRUE(run.exited) << run.output;
+  EXPECT_EQ(run.exitCode, 0) << run.output;
+  EXPECT_EQ(FolderEntries(outputFolder), std::vector<std::string>{title + ".mp3"});
+}
+
+// A name longer than any file system takes is refused with a reason.
+TEST(OddNameLimit, NameBeyondTheLimitIsRefused) {
+  TempFolder folder;
+  const std::string source = folder.Path() + "song.mp3";
+  fs::copy_file(Sources::Get().mp3, source);
+  const std::string before = Fingerprint(source);
+  const std::string outputFolder = folder.Path() + "out";
+  fs::create_directory(outputFolder);
+
+  const RunResult run =
+      RunEngine(EngineLine(source, kMp3, outputFolder + "/" + std::string(300, 'c') + ".mp3"),
+                folder.Path() + "engine.log");
+
+  ExpectCleanFailure(run, outputFolder);
+  EXPECT_EQ(Fingerprint(source), before);
+}
+
+// ---- where the output cannot be written ----------------------------------
+
+// The folder is read-only for the person converting. Root may write anywhere,
+// so as root the engine runs as "nobody", who owns nothing here.
+TEST(UnwritableOutput, ReadOnlyFolderIsRefused) {
+  TempFolder folder;
+  chmod(folder.Path().c_str(), 0755);
+  const std::string source = folder.Path() + "song.mp3";
+  fs::copy_file(Sources::Get().mp3, source);
+  chmod(source.c_str(), 0644);
+  const std::string before = Fingerprint(source);
+  const std::string outputFolder = folder.Path() + "out";
+  fs::create_directory(outputFolder);
+  chmod(outputFolder.c_str(), 0555);
+  const std::string log = folder.Path() + "engine.log";
+  ChildLimits limits;
+  if (geteuid() == 0) limits.runAs = 65534;
+
+  const RunResult run =
+      RunEngine(EngineLine(source, kMp3, outputFolder + "/ring.mp3"), log, limits);
+
+  chmod(outputFolder.c_str(), 0755);
+  ExpectCleanFailure(run, outputFolder);
+  EXPECT_EQ(Fingerprint(source), before);
+}
+
+// The output grows past what the process may write (ulimit -f): the engine
+// must fail with a reason and remove its temporary file, not be killed by
+// SIGXFSZ half-way through.
+TEST(UnwritableOutput, FileSizeLimitIsRefusedWithoutPartialFile) {
+  TempFolder folder;
+  const std::string source = folder.Path() + "song.mp3";
+  fs::copy_file(Sources::Get().mp3, source);
+  const std::string before = Fingerprint(source);
+  const std::string outputFolder = folder.Path() + "out";
+  fs::create_directory(outputFolder);
+  ChildLimits limits;
+  limits.fileSize = 16 * 1024;  // three seconds of WAV need about 500 kB
+
+  const OutputType wav{".wav", {"-acodec", "pcm_s16le", "-vn", "-ac", "2", "-ar", "44100"}};
+  const RunResult run = RunEngine(EngineLine(source, wav, outputFolder + "/ring.wav"),
+                                  folder.Path() + "engine.log", limits);
+
+  ExpectCleanFailure(run, outputFolder);
+  EXPECT_EQ(Fingerprint(source), before);
+}
+
+// A full disk: a 64 kB tmpfs mounted for the test (needs root; elsewhere the
+// test says why it did not run).
+TEST(UnwritableOutput, FullDiskIsRefusedWithoutPartialFile) {
+  TempFolder folder;
+  const std::string source = folder.Path() + "song.mp3";
+  fs::copy_file(Sources::Get().mp3, source);
+  const std::string before = Fingerprint(source);
+  const std::string disk = folder.Path() + "disk";
+  fs::create_directory(disk);
+  if (mount("tonbrix-full", disk.c_str(), "tmpfs", MS_NOSUID | MS_NODEV, "size=64k") != 0) {
+    GTEST_SKIP() << "cannot mount a tiny file system here: " << std::strerror(errno);
+  }
+  struct Unmount {
+    std::string path;
+    ~Unmount() { umount2(path.c_str(), MNT_DETACH); }
+  } unmount{disk};
+
+  const OutputType wav{".wav", {"-acodec", "pcm_s16le", "-vn", "-ac", "2", "-ar", "44100"}};
+  const RunResult run =
+      RunEngine(EngineLine(source, wav, disk + "/ring.wav"), folder.Path() + "engine.log");
+
+  ExpectCleanFailure(run, disk);
+  EXPECT_EQ(Fingerprint(source), before);
+}
+
+}  // namespace
