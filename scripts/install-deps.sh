@@ -19,6 +19,9 @@ packages=(
   libgtest-dev libgmock-dev libbenchmark-dev xvfb xauth ffmpeg
   # the engine benchmark: timings side by side, peak memory
   hyperfine time
+  # the fuzz targets: clang with libFuzzer and the sanitizer runtimes, and
+  # llvm-symbolizer for readable crash stacks
+  clang libclang-rt-14-dev llvm
 )
 
 missing=()
