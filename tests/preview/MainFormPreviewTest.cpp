@@ -6,6 +6,7 @@
 #include <QAbstractButton>
 #include <QFile>
 #include <QLabel>
+#include <QProcess>
 #include <QtTest>
 
 #include "FfmpegMediaGraph.h"
@@ -233,6 +234,32 @@ class MainFormPreviewTest : public QObject {
     // The bar shows it: the middle of the segment is lit, not plain background.
     const QImage shown = form_->Panel1->grab().toImage();
     QVERIFY(shown.pixelColor(130, 9) != QColor(0x0b, 0x0e, 0x16));
+    // Outside the segment the waveform is dimmed: darker than inside.
+    DragStartTo(60);
+    DragEndTo(70);
+    const QImage marked = form_->Panel1->grab().toImage();
+    // Columns in bar pixels; the picture has the screen's pixel ratio.
+    const int ratio = marked.width() / 260;
+    const auto brightness = [&marked, ratio](int from, int to) {
+      int sum = 0;
+      for (int x = from * ratio; x < to * ratio; ++x)
+        for (int y = 0; y < marked.height(); ++y) sum += qGray(marked.pixel(x, y));
+      return sum / (to - from);
+    };
+    QVERIFY(brightness(10, 50) * 2 < brightness(100, 150));
+    QVERIFY(brightness(200, 250) * 2 < brightness(100, 150));
+    // Under a real display, TONBRIX_PREVIEW_SHOT names a screenshot to take.
+    const QByteArray shot = qgetenv("TONBRIX_PREVIEW_SHOT");
+    if (!shot.isEmpty()) {
+      form_->btnClearFileClick();
+      AddAndSelect({QString::fromStdString(preview_test::SongFile())});
+      QTRY_VERIFY_WITH_TIMEOUT(bar->WaveformComplete(), 20000);
+      DragStartTo(62);
+      DragEndTo(96);
+      form_->btnPlay->click();
+      QTest::qWait(2500);
+      QProcess::execute("import", {"-window", "root", QString::fromUtf8(shot)});
+    }
   }
 
   // Choosing another row while a waveform is computed is never held up, and

@@ -46,6 +46,25 @@ inline std::string SoundFile(int seconds, const std::string& extension) {
   return target.string();
 }
 
+// A song-like file for looking at: noise that swells and falls with a beat,
+// 3 minutes, MP3.
+inline std::string SongFile() {
+  const std::filesystem::path target =
+      std::filesystem::path(TONBRIX_PREVIEW_FIXTURE_DIR) / "swelling_song.mp3";
+  if (std::filesystem::exists(target)) return target.string();
+  std::filesystem::create_directories(target.parent_path());
+  const std::filesystem::path part =
+      target.parent_path() / (".part-" + std::to_string(::getpid()) + "-swelling_song.mp3");
+  const std::string command =
+      "ffmpeg -hide_banner -loglevel error -nostdin -y -f lavfi -i "
+      "\"anoisesrc=d=180:a=0.9:r=44100,volume='(0.25+0.75*abs(sin(t/19)))*(0.55+0.45*"
+      "gt(mod(t,0.5),0.25))':eval=frame\" -ac 2 -c:a libmp3lame -b:a 128k -f mp3 \"" +
+      part.string() + "\"";
+  if (std::system(command.c_str()) != 0) throw std::runtime_error("ffmpeg failed: " + command);
+  std::filesystem::rename(part, target);
+  return target.string();
+}
+
 // A row as the list adds it, with the segment given.
 inline SourceRow Row(const std::string& file, const std::string& duration, const std::string& start,
                      const std::string& end, const std::string& cut) {
