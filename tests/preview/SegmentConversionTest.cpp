@@ -7,11 +7,17 @@
 #include <QProcess>
 #include <QtTest>
 
-#include "../list/AppRig.h"
+#include "AppStartup.h"
+#include "FfmpegMediaGraph.h"
 #include "FormatTables.h"
 #include "MarkerBar.h"
 #include "ModalAnswer.h"
+#include "PowerSwitch.h"
 #include "PreviewTestSupport.h"
+#include "QtUserInterface.h"
+#include "ShellLauncher.h"
+#include "TonbrixProgram.h"
+#include "Unit_Convert.h"
 
 namespace {
 
@@ -41,6 +47,47 @@ void Drag(QWidget* handle, int dx) {
                       Qt::LeftButton, Qt::NoButton, Qt::NoModifier);
   QApplication::sendEvent(handle, &release);
 }
+
+// A started program whose folder (a temporary one, with copies of evc.exe and
+// the companions) receives log.txt; nothing outside it is opened or powered
+// off.
+class NoLauncher : public ShellLauncher {
+ public:
+  bool OpenUrl(const QUrl&) override { return true; }
+};
+
+class NoPowerSwitch : public PowerSwitch {
+ public:
+  void PowerOff() override { ++Requests; }
+  int Requests = 0;
+};
+
+class AppRig {
+ public:
+  AppRig() {
+    for (const char* name : {"Res.dll", "Form.dll", "evc.exe"}) {
+      const QString target = folder_.filePath(name);
+      QFile::copy(QStringLiteral(TONBRIX_APP_DIR) + name, target);
+      QFile::setPermissions(target, QFile::permissions(QStringLiteral(TONBRIX_APP_DIR) + name));
+    }
+    context = std::make_unique<TApplicationContext>((folder_.path() + "/").toStdString(),
+                                                    TONBRIX_APP_DIR "tonbrix", ui, launcher);
+    program = std::make_unique<TonbrixProgram>(
+        *context, std::make_unique<FfmpegMediaGraph>(FfmpegMediaGraph::Output::Silent));
+    Form().PowerOffSwitch = &power;
+    InitApplication(*context, Form());
+    Form().ConnectSourceList();
+  }
+  TFrmMainForm& Form() { return program->MainForm(); }
+  SourceFileList& List() { return Form().SourceFiles(); }
+
+  QTemporaryDir folder_;
+  QtUserInterface ui;
+  NoLauncher launcher;
+  NoPowerSwitch power;
+  std::unique_ptr<TApplicationContext> context;
+  std::unique_ptr<TonbrixProgram> program;
+};
 
 }  // namespace
 
@@ -116,6 +163,7 @@ class SegmentConversionTest : public QObject {
     auto unexpected_box = ModalAnswer::PressButton(QMessageBox::Ok, 600000);
     form.btnConvertClick();
     QVERIFY2(!unexpected_box->Answered(), qPrintable(unexpected_box->Seen().text));
+    QCOMPARE(rig.power.Requests, 0);
 
     int64_t cut_seconds = 0;
     QVERIFY(TCommonLib::ReadTimeStrict(cut, cut_seconds));
