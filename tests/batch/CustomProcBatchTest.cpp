@@ -1,0 +1,295 @@
+// The batch without windows: the progress arithmetic on engine output, and
+// whole batches whose engine cannot start (an empty program folder), with
+// Stop, the close box and the after-job actions.
+#include <gtest/gtest.h>
+
+#include "BatchTestSupport.h"
+#include "Errors.h"
+
+namespace {
+
+using batch_test::BatchRig;
+
+// ---- progress from the engine's output -------------------------------------------
+
+struct RefreshCase {
+  const char* label;
+  std::string codec;
+  std::string extension;
+  std::string duration;
+  int file_position;  // left by the previous refresh
+  int file_max;
+  std::string chunk;
+  // expected
+  int total_max;
+  int total_position;
+  std::string persent;
+  int file_max_after;
+  int file_position_after;
+};
+
+void PrintTo(const RefreshCase& c, std::ostream* out) { *out << c.label; }
+
+class RefreshTest : public ::testing::TestWithParam<RefreshCase> {};
+
+TEST_P(RefreshTest, SecondChunkMovesTheBarsFromTheTimeAfterTheRightEqualsSign) {
+  const RefreshCase& c = GetParam();
+  BatchRig rig;
+  TCustomProc& proc = rig.Proc();
+  rig.common.ConvertParameter.CodecOption = c.codec;
+  rig.common.ConvertParameter.OutputExtension = c.extension;
+  rig.common.ConvertParameter.SourceFile = "/music/song.mp3";
+  proc.Duration = c.duration;
+  proc.TotalCount = 3;
+  proc.CurrentIndex = 1;
+  proc.RefreshCount = 1;  // the job's first chunk has been seen
+  proc.Progress.FilePosition = c.file_position;
+  proc.Progress.FileMax = c.file_max;
+  proc.Progress.TotalPosition = 7;
+  proc.Progress.Persent = "Current: 1, Total: 3";
+
+  proc.EngineOutputCallback(c.chunk);
+
+  const ConvertingProgress& p = proc.Progress;
+  EXPECT_EQ(p.Status, c.chunk);
+  EXPECT_EQ(p.CurFileName, "/music/song.mp3");
+  EXPECT_EQ(p.TotalMax, c.total_max);
+  EXPECT_EQ(p.TotalPosition, c.total_position);
+  EXPECT_EQ(p.Persent, c.persent);
+  EXPECT_EQ(p.FileMin, 0);
+  EXPECT_EQ(p.FileMax, c.file_max_after);
+  EXPECT_EQ(p.FilePosition, c.file_position_after);
+  EXPECT_EQ(rig.windows.ProgressChanges, 1);
+}
+
+const char kAudio[] = " -acodec mp3 -vn";
+const char kLine[] = "size=     234kB time=17.52 bitrate= 128.5kbits/s";
+
+INSTANTIATE_TEST_SUITE_P(
+    Chunks, RefreshTest,
+    ::testing::Values(
+        // 1500 div 30 + 100 = 150; the third "="-piece begins with 17.52.
+        RefreshCase{"WorkedExample", kAudio, ".mp3", "40", 15, 29, kLine, 300, 150,
+                    "Current: 2 , Total: 3.", 40, 17},
+        RefreshCase{"NoTimeYet", kAudio, ".mp3", "40", 15, 29,
+                    "size=       0kB time=10000000000.00 bitrate=N/A", 300, 150,
+                    "Current: 2 , Total: 3.", 40, 15},
+        RefreshCase{"TooFewEquals", kAudio, ".mp3", "40", 15, 29, "size=  12kB time", 300, 150,
+                    "Current: 2 , Total: 3.", 40, 15},
+        // The tolerant number reading takes a piece without digits as 0.
+        RefreshCase{"PieceWithoutDigitsReadsZero", kAudio, ".mp3", "40", 15, 29, "a=b=no time=c",
+                    300, 150, "Current: 2 , Total: 3.", 40, 0},
+        // A zero-second segment: the overall bar divides by 0 + 1.
+        RefreshCase{"ZeroLengthSegment", kAudio, ".mp3", "0", 0, 0, kLine, 300, 100,
+                    "Current: 2 , Total: 3.", 0, 0},
+        // Other shapes read the fifth piece.
+        RefreshCase{"VideoShapeReadsFifthPiece", " -vcodec xvid", ".avi", "40", 0, 40,
+                    "frame=  10 q=2.0 size=   5kB time=7.20 bitrate= 80.1kbits/s", 300, 100,
+                    "Current: 2 , Total: 3.", 40, 7},
+        RefreshCase{"NarrowBand3gpReadsFifthPiece", " -acodec amr_nb", ".3gp", "40", 0, 40, kLine,
+                    300, 100, "Current: 2 , Total: 3.", 40, 0},
+        // A negative segment leaves the per-file maximum at -1: the overall
+        // step would divide by zero and is skipped, the refresh goes on.
+        RefreshCase{"NegativeSegment", kAudio, ".mp3", "-1", 0, -1, kLine, 300, 7,
+                    "Current: 1, Total: 3", -1, 0},
+        RefreshCase{"TimeBeyondTheSegmentStopsAtItsEnd", kAudio, ".mp3", "10", 0, 10, kLine, 300,
+                    100, "Current: 2 , Total: 3.", 10, 10}),
+    [](const auto& info) { return std::string(info.param.label); });
+
+TEST(Refresh, FirstChunkOfAJobOnlyReachesTheStatusBar) {
+  BatchRig rig;
+  TCustomProc& proc = rig.Proc();
+  rig.common.ConvertParameter.CodecOption = kAudio;
+  rig.common.ConvertParameter.OutputExtension = ".mp3";
+  proc.Duration = "40";
+  proc.TotalCount = 2;
+  proc.ProgressFormShow();
+  const ConvertingProgress before = proc.Progress;
+  proc.EngineOutputCallback(kLine);
+  EXPECT_EQ(proc.Progress.Status, kLine);
+  EXPECT_EQ(proc.Progress.FilePosition, before.FilePosition);
+  EXPECT_EQ(proc.Progress.FileMax, 1);
+  EXPECT_EQ(proc.Progress.TotalMax, 1);
+  EXPECT_EQ(proc.Progress.Persent, "Current: 1, Total: 2");
+  // The second chunk moves the bars: the overall bar from the show handler's
+  // per-file values, the per-file bar from the chunk.
+  proc.EngineOutputCallback(kLine);
+  EXPECT_EQ(proc.Progress.Persent, "Current: 1 , Total: 2.");
+  EXPECT_EQ(proc.Progress.TotalMax, 200);
+  EXPECT_EQ(proc.Progress.TotalPosition, 0);
+  EXPECT_EQ(proc.Progress.FilePosition, 17);
+}
+
+TEST(Refresh, WithoutWindowsConnectedIsAClearError) {
+  BatchRig rig;
+  rig.Proc().SetBatchWindows(nullptr);
+  EXPECT_THROW(rig.Proc().EngineOutputCallback(kLine), std::logic_error);
+  EXPECT_THROW(rig.Proc().ConvertAll(rig.list), std::logic_error);
+}
+
+// ---- whole batches whose engine cannot start -------------------------------------
+
+TEST(ConvertAll, EmptyListWarnsAndLeavesTheWindowsUsable) {
+  BatchRig rig;
+  rig.windows.MainEnabled = false;
+  rig.Proc().ConvertAll(rig.list);
+  ASSERT_EQ(rig.ui.Boxes.size(), 1u);
+  EXPECT_EQ(rig.ui.Boxes[0].text, "Please add media files you want to convert into the list.");
+  EXPECT_EQ(rig.ui.Boxes[0].icon, MessageIcon::Warning);
+  EXPECT_EQ(rig.windows.ShowCalls, 0);
+  EXPECT_TRUE(rig.windows.MainEnabled);
+  EXPECT_FALSE(rig.windows.Shown);
+  EXPECT_TRUE(rig.OpenedFolders.empty());
+  EXPECT_TRUE(rig.ParameterLines().empty());
+}
+
+TEST(ConvertAll, RowsButNoneCheckedStillRunTheAfterJobActions) {
+  BatchRig rig;
+  rig.AddRow("/music/a.mp3", false);
+  rig.windows.Shutdown = true;
+  rig.Proc().ConvertAll(rig.list);
+  EXPECT_EQ(rig.Proc().TotalCount, 0);
+  EXPECT_EQ(rig.windows.ShowCalls, 0);
+  EXPECT_EQ(rig.OpenedFolders.size(), 1u);
+  EXPECT_EQ(rig.power.Requests, 1);
+  EXPECT_EQ(rig.windows.Ended, 1);
+  EXPECT_TRUE(rig.ParameterLines().empty());
+}
+
+TEST(ConvertAll, EngineThatCannotStartPassesEveryStepAndIsNotReported) {
+  BatchRig rig;
+  rig.AddRow("/music/first song.mp3", true);
+  rig.AddRow("/music/skipped.mp3", false);
+  rig.AddRow("/music/second.mp3", true, "00:00:01", "00:00:04");
+  rig.Proc().ConvertAll(rig.list);
+
+  EXPECT_EQ(rig.Proc().TotalCount, 2);
+  EXPECT_EQ(rig.Proc().CurrentIndex, 2);
+  EXPECT_TRUE(rig.ui.Boxes.empty());
+  // One "parameter: " line per checked row, the line that was built.
+  const std::vector<std::string> lines = rig.ParameterLines();
+  ASSERT_EQ(lines.size(), 2u);
+  EXPECT_NE(lines[0].find("\"/music/first song.mp3\""), std::string::npos) << lines[0];
+  EXPECT_EQ(lines[1], rig.Proc().CommandLine);
+  EXPECT_NE(lines[1].find(" -ss 00:00:01 -t 3 "), std::string::npos) << lines[1];
+  // The window was shown for each job but its show handler ran once.
+  EXPECT_EQ(rig.windows.ShowCalls, 2);
+  EXPECT_EQ(rig.windows.FormShows, 1);
+  // Each job waited at least 2000 + 3000 ms with the events running.
+  EXPECT_GE(rig.ui.PausedMs, 10000);
+  EXPECT_FALSE(rig.windows.Shown);
+  EXPECT_TRUE(rig.windows.MainEnabled);
+  EXPECT_EQ(rig.OpenedFolders, std::vector<std::string>{rig.output.Path()});
+  EXPECT_EQ(rig.power.Requests, 0);
+  EXPECT_FALSE(rig.Proc().BatchRunning());
+}
+
+TEST(ConvertAll, AJobThatCannotBeBuiltEndsTheBatchWithTheWindowsRestored) {
+  BatchRig rig;
+  rig.AddRow("/music/good.mp3", true);
+  rig.AddRow("/music/bad.mp3", true, "xx:00:00", "00:00:05");
+  rig.AddRow("/music/never.mp3", true);
+  EXPECT_THROW(rig.Proc().ConvertAll(rig.list), ConversionError);
+  EXPECT_EQ(rig.Proc().CurrentIndex, 1);
+  EXPECT_EQ(rig.ParameterLines().size(), 1u);
+  EXPECT_FALSE(rig.windows.Shown);
+  EXPECT_TRUE(rig.windows.MainEnabled);
+  EXPECT_FALSE(rig.Proc().BatchRunning());
+  EXPECT_TRUE(rig.OpenedFolders.empty());
+  // The controller is ready for the next batch.
+  rig.inputs.Rows[1][4] = "00:00:00";
+  rig.list.SetCell(1, SourceColumn::StartTime, "00:00:00");
+  rig.list.SetCell(0, SourceColumn::CheckStatus, "False");
+  rig.list.SetCell(2, SourceColumn::CheckStatus, "False");
+  rig.Proc().ConvertAll(rig.list);
+  EXPECT_EQ(rig.Proc().CurrentIndex, 1);
+  EXPECT_EQ(rig.OpenedFolders.size(), 1u);
+}
+
+struct StopCase {
+  const char* label;
+  bool close_box;  // the close box instead of Stop
+  int answer;
+  int jobs;          // jobs run of the two checked rows
+  int folder_opens;  // after-job actions
+  const char* question;
+};
+
+void PrintTo(const StopCase& c, std::ostream* out) { *out << c.label; }
+
+class StopTest : public ::testing::TestWithParam<StopCase> {};
+
+// Pressed while the first job pauses before its engine starts: that job still
+// runs to its end, and on Yes the batch ends after it.
+TEST_P(StopTest, YesMakesTheCurrentJobTheLast) {
+  const StopCase& c = GetParam();
+  BatchRig rig;
+  rig.AddRow("/music/a.mp3", true);
+  rig.AddRow("/music/b.mp3", true);
+  rig.ui.Answer = c.answer;
+  bool pressed = false;
+  bool shown_at_question = false;
+  rig.ui.OnBox = [&](const list_test::ScriptedUi::Box&) { shown_at_question = rig.windows.Shown; };
+  rig.ui.OnEvents = [&] {
+    if (pressed || !rig.windows.Shown) return;
+    pressed = true;
+    if (c.close_box) {
+      rig.Proc().ProgressFormClose();
+    } else {
+      rig.Proc().btnStop1Click();
+    }
+  };
+  rig.Proc().ConvertAll(rig.list);
+
+  ASSERT_EQ(rig.ui.Boxes.size(), 1u);
+  EXPECT_EQ(rig.ui.Boxes[0].text, c.question);
+  EXPECT_EQ(rig.ui.Boxes[0].icon, MessageIcon::None);
+  EXPECT_EQ(rig.ui.Boxes[0].buttons, MessageButtons::YesNo);
+  EXPECT_TRUE(shown_at_question);
+  EXPECT_EQ(rig.Proc().CurrentIndex, c.jobs);
+  EXPECT_EQ(rig.ParameterLines().size(), static_cast<size_t>(c.jobs));
+  EXPECT_EQ(static_cast<int>(rig.OpenedFolders.size()), c.folder_opens);
+  EXPECT_FALSE(rig.Proc().StopRequested);
+  EXPECT_FALSE(rig.windows.Shown);
+  EXPECT_TRUE(rig.windows.MainEnabled);
+}
+
+INSTANTIATE_TEST_SUITE_P(
+    Answers, StopTest,
+    ::testing::Values(
+        StopCase{"StopYes", false, IDYES, 1, 0, "Are you sure you want to stop the work ? "},
+        StopCase{"StopNo", false, IDNO, 2, 1, "Are you sure you want to stop the work ? "},
+        // The close box does not count as Stop: the after-job actions run.
+        StopCase{"CloseBoxYes", true, IDYES, 1, 1, "Are you sure to stop processing ?"}),
+    [](const auto& info) { return std::string(info.param.label); });
+
+TEST(ConvertAll, StopInTheLastJobSkipsTheAfterJobActionsOnlyForThatBatch) {
+  BatchRig rig;
+  rig.AddRow("/music/a.mp3", true);
+  rig.windows.Shutdown = true;
+  bool pressed = false;
+  rig.ui.OnEvents = [&] {
+    if (pressed || !rig.windows.Shown) return;
+    pressed = true;
+    rig.Proc().btnStop1Click();
+    // Stop's own steps, seen at once.
+    EXPECT_TRUE(rig.Proc().StopRequested);
+    EXPECT_FALSE(rig.windows.Shown);
+    EXPECT_TRUE(rig.windows.MainEnabled);
+    EXPECT_EQ(rig.Proc().RowIndex, 11);
+    EXPECT_EQ(rig.Proc().Progress.Persent, "Current: 1, Total: ...");
+    EXPECT_EQ(rig.Proc().Progress.TotalMax, 0);
+  };
+  rig.Proc().ConvertAll(rig.list);
+  EXPECT_TRUE(rig.OpenedFolders.empty());
+  EXPECT_EQ(rig.power.Requests, 0);
+  EXPECT_EQ(rig.windows.Ended, 0);
+
+  rig.ui.OnEvents = nullptr;
+  rig.Proc().ConvertAll(rig.list);
+  EXPECT_EQ(rig.OpenedFolders.size(), 1u);
+  EXPECT_EQ(rig.power.Requests, 1);
+  EXPECT_EQ(rig.windows.Ended, 1);
+}
+
+}  // namespace
