@@ -98,6 +98,18 @@ void TFrmMainForm::ConnectPreview() {
           &TFrmMainForm::dxTreeSourceFileInfoEdited);
   connect(dxTreeSourceFileInfo, &TSourceListView::dxtrlSourceFileStartTimeChange, this,
           &TFrmMainForm::dxtrlSourceFileStartTimeChange);
+  // The waveform of a file that has left the list is not shown any more.
+  const auto forget_gone_waveform = [this] {
+    const std::string shown = MarkerBar()->WaveformFile().toStdString();
+    SourceFileList& list = SourceFiles();
+    for (int row = 0; row < list.RowCount(); ++row) {
+      if (list.Cell(row, SourceColumn::FileName) == shown) return;
+    }
+    MarkerBar()->ShowWaveformOf(QString());
+  };
+  SourceListModel* model = dxTreeSourceFileInfo->Model();
+  connect(model, &QAbstractItemModel::rowsRemoved, this, forget_gone_waveform);
+  connect(model, &QAbstractItemModel::modelReset, this, forget_gone_waveform);
 }
 
 void TFrmMainForm::btnPlayClick() {

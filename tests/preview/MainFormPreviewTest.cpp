@@ -276,6 +276,14 @@ class MainFormPreviewTest : public QObject {
     QCOMPARE(bar->WaveformFile(), song20_);
     QTest::qWait(300);
     QCOMPARE(bar->WaveformFile(), song20_);
+    // Removing another song keeps it; once its own row is gone, it goes.
+    List().SetSelected(1, false);
+    List().SetSelected(0, true);
+    form_->btnRemoveFileClick();
+    QCOMPARE(bar->WaveformFile(), song20_);
+    form_->btnClearFileClick();
+    QVERIFY(bar->WaveformFile().isEmpty());
+    QVERIFY(bar->Waveform().empty());
   }
 
  private:
