@@ -22,6 +22,8 @@ packages=(
   # the fuzz targets: clang with libFuzzer and the sanitizer runtimes, and
   # llvm-symbolizer for readable crash stacks
   clang libclang-rt-14-dev llvm
+  # screenshots of windows under Xvfb: key presses that open them
+  xdotool
 )
 
 missing=()
