@@ -83,6 +83,8 @@ void TCommonLib::AddSourceFiles(SourceFileList& list, const std::vector<std::str
   }
   const std::unique_ptr<MediaGraph> graph = source_services_.NewMediaGraph();
   for (const std::string& name : names) {
+    // Hundreds of files take a while: the busy window's spinner keeps turning.
+    ui_.ProcessMessages();
     if (HasRow(list, name)) continue;
     if (!IsSourceFileName(name)) continue;
     const std::string duration = SecondsToTimeText(GetMediaDuration(name, *graph));

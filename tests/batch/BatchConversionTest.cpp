@@ -49,6 +49,15 @@ Probe ProbeFile(const QString& path) {
     probe.channels = stream["channels"].toInt();
   }
   probe.duration = root["format"].toObject()["duration"].toString().toDouble();
+  if (probe.codec == "amr_nb") {
+    // An AMR file holds no length: ffprobe guesses it from the bit rate. The
+    // frames tell the truth, 20 ms each.
+    QProcess count;
+    count.start("ffprobe", {"-v", "error", "-count_packets", "-select_streams", "a:0",
+                            "-show_entries", "stream=nb_read_packets", "-of", "csv=p=0", path});
+    count.waitForFinished(30000);
+    probe.duration = count.readAllStandardOutput().trimmed().toInt() * 0.020;
+  }
   return probe;
 }
 

@@ -51,6 +51,9 @@ class AppRig {
         *context, std::make_unique<FfmpegMediaGraph>(FfmpegMediaGraph::Output::Silent));
     Form().PowerOffSwitch = &power;
     InitApplication(*context, Form());
+    // The set-up steps of the main window's show handler, without the splash.
+    Form().InitOptionLists();
+    Form().ApplyProfile();
     Form().ConnectSourceList();
   }
 
