@@ -8,6 +8,13 @@
 #include <set>
 
 namespace evc {
+
+std::string OneLine(std::string reason) {
+  for (char& c : reason) {
+    if (static_cast<unsigned char>(c) < 0x20 || c == 0x7f) c = '?';
+  }
+  return reason;
+}
 namespace {
 
 bool IsBlank(const std::string& text) {

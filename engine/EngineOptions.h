@@ -12,10 +12,14 @@
 
 namespace evc {
 
+// `reason` with every control character (a line break in a quoted option or
+// file name, say) shown as "?": Tonbrix reads the engine's reason as one line.
+std::string OneLine(std::string reason);
+
 // A command line the engine cannot run; what() is a one-line reason.
 class OptionError : public std::runtime_error {
  public:
-  using std::runtime_error::runtime_error;
+  explicit OptionError(const std::string& reason) : std::runtime_error(OneLine(reason)) {}
 };
 
 struct EngineOptions {

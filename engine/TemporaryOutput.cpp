@@ -68,6 +68,10 @@ void InstallInterruptCleanup() {
   sigaction(SIGINT, &action, nullptr);
   sigaction(SIGTERM, &action, nullptr);
   signal(SIGPIPE, SIG_IGN);
+  // Past a file-size limit (ulimit -f) the write must fail with EFBIG like on
+  // a full disk, so that the temporary file is removed and a reason printed,
+  // instead of the process being killed with the file left behind.
+  signal(SIGXFSZ, SIG_IGN);
 }
 
 TemporaryOutput::TemporaryOutput(std::string finalPath, bool overwrite)
@@ -85,7 +89,18 @@ TemporaryOutput::TemporaryOutput(std::string finalPath, bool overwrite)
     }
   }
 
-  std::string pattern = folder + "/." + NameOf(finalPath_) + ".evc-XXXXXX";
+  // A file name may hold at most NAME_MAX bytes; the temporary one adds a dot
+  // and a suffix to the final name, so a final name near that limit is cut
+  // (at a UTF-8 character boundary) rather than refused.
+  const std::string suffix = ".evc-XXXXXX";
+  std::string stem = NameOf(finalPath_);
+  const size_t room = NAME_MAX - 1 - suffix.size();
+  if (stem.size() > room) {
+    size_t cut = room;
+    while (cut > 0 && (static_cast<unsigned char>(stem[cut]) & 0xC0) == 0x80) --cut;
+    stem.resize(cut);
+  }
+  std::string pattern = folder + "/." + stem + suffix;
   if (pattern.size() > PATH_MAX) throw std::runtime_error("the output path is too long");
   BlockInterrupts blocked;
   const int fd = mkstemp(pattern.data());

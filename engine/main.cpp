@@ -35,10 +35,10 @@ int main(int argc, char** argv) {
     evc::Convert(options, std::cerr);
     return 0;
   } catch (const evc::OptionError& error) {
-    std::cerr << "evc.exe: " << error.what() << std::endl;
+    std::cerr << "evc.exe: " << evc::OneLine(error.what()) << std::endl;
     return 1;
   } catch (const std::exception& error) {
-    std::cerr << "evc.exe: " << error.what() << std::endl;
+    std::cerr << "evc.exe: " << evc::OneLine(error.what()) << std::endl;
     return 2;
   }
 }
