@@ -39,6 +39,25 @@ QPushButton* MakeButton(const char* name, const char* text, QWidget* parent,
 
 constexpr char kProfileFile[] = "UserProfileInfo.ini";
 
+// The main window's dark look, in the smaller type a dialog of this size needs.
+const char kOptionStyle[] = R"(
+  QDialog#frmOption { background: #1a2130; }
+  QLabel { color: #c9d2e6; font-size: 11px; }
+  QGroupBox {
+    color: #c9d2e6; font-size: 12px; border: 1px solid #34415c; border-radius: 6px;
+    margin-top: 8px;
+  }
+  QGroupBox::title { subcontrol-origin: margin; left: 10px; padding: 0 4px; }
+  QComboBox { font-size: 11px; padding: 1px 4px; }
+  QComboBox::drop-down { width: 16px; }
+  QPushButton {
+    background: #253049; color: #f4f6fb; border: 1px solid #34415c; border-radius: 5px;
+    padding: 3px 8px; font-size: 12px;
+  }
+  QPushButton:hover, QPushButton:default { border-color: #2ec4b6; }
+  QPushButton:pressed { background: #2ec4b6; color: #0f1420; }
+)";
+
 // The option lists in the order of the snapshot taken on show.
 constexpr ListControl kSnapshotOrder[8] = {
     ListControl::VideoSize,       ListControl::VideoBitrate, ListControl::Framerate,
@@ -55,6 +74,7 @@ TfrmOption::TfrmOption(QWidget* main_window)
   setWindowTitle("Options");
   setFixedSize(476, 198);
   setModal(false);
+  setStyleSheet(kOptionStyle);
 
   lblCustomProfile = MakeLabel("lblCustomProfile", "Custom Profile:", this, {12, 16, 96, 24});
   cbbCustomProfile = new QComboBox(this);
@@ -70,16 +90,16 @@ TfrmOption::TfrmOption(QWidget* main_window)
 
   grpAdvOptions = new QGroupBox("Advanced Options", this);
   grpAdvOptions->setObjectName("grpAdvOptions");
-  grpAdvOptions->setGeometry(10, 50, 456, 104);
+  grpAdvOptions->setGeometry(8, 50, 460, 104);
   lblAudioBitrate =
-      MakeLabel("lblAudioBitrate", "Audio Bitrate(kbps):", grpAdvOptions, {10, 26, 122, 24});
-  cbbAudioBitrate = MakeList("cbbAudioBitrate", grpAdvOptions, {132, 24, 82, 28});
-  lblSample = MakeLabel("lblSample", "Audio Sample(khz):", grpAdvOptions, {226, 26, 110, 24});
-  cbbAudioSample = MakeList("cbbAudioSample", grpAdvOptions, {336, 24, 110, 28});
-  lblVolume = MakeLabel("lblVolume", "Audio Volume(%):", grpAdvOptions, {10, 64, 122, 24});
-  cbbAudioVolumeGain = MakeList("cbbAudioVolumeGain", grpAdvOptions, {132, 62, 82, 28});
-  lblChannels = MakeLabel("lblChannels", "Audio Channels:", grpAdvOptions, {226, 64, 110, 24});
-  cbbAudioChannels = MakeList("cbbAudioChannels", grpAdvOptions, {336, 62, 110, 28});
+      MakeLabel("lblAudioBitrate", "Audio Bitrate(kbps):", grpAdvOptions, {8, 26, 128, 24});
+  cbbAudioBitrate = MakeList("cbbAudioBitrate", grpAdvOptions, {136, 24, 54, 26});
+  lblSample = MakeLabel("lblSample", "Audio Sample(khz):", grpAdvOptions, {198, 26, 118, 24});
+  cbbAudioSample = MakeList("cbbAudioSample", grpAdvOptions, {316, 24, 136, 26});
+  lblVolume = MakeLabel("lblVolume", "Audio Volume(%):", grpAdvOptions, {8, 62, 128, 24});
+  cbbAudioVolumeGain = MakeList("cbbAudioVolumeGain", grpAdvOptions, {136, 60, 54, 26});
+  lblChannels = MakeLabel("lblChannels", "Audio Channels:", grpAdvOptions, {198, 62, 118, 24});
+  cbbAudioChannels = MakeList("cbbAudioChannels", grpAdvOptions, {316, 60, 136, 26});
 
   btnApply = MakeButton("btnApply", "OK", this, {318, 162, 72, 28});
   btnApply->setDefault(true);
@@ -89,7 +109,7 @@ TfrmOption::TfrmOption(QWidget* main_window)
   // never shown.
   GroupBox1 = new QGroupBox("GroupBox1", this);
   GroupBox1->setObjectName("GroupBox1");
-  GroupBox1->setGeometry(10, 210, 456, 104);
+  GroupBox1->setGeometry(8, 210, 460, 104);
   lblVideoSize = MakeLabel("lblVideoSize", "Video Size:", GroupBox1, {10, 26, 122, 24});
   cbbVideoSize = MakeList("cbbVideoSize", GroupBox1, {132, 24, 82, 28});
   lblVideoBitrate =

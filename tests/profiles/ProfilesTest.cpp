@@ -8,6 +8,7 @@
 #include <deque>
 #include <filesystem>
 #include <optional>
+#include <ostream>
 #include <stdexcept>
 #include <string>
 #include <vector>
@@ -189,6 +190,8 @@ struct Walk {
   std::vector<Step> steps;
 };
 
+void PrintTo(const Walk& walk, std::ostream* out) { *out << walk.name; }
+
 class BuiltInProfileTest : public ProfilesTest, public testing::WithParamInterface<Walk> {};
 
 TEST_P(BuiltInProfileTest, OptionsAndEnabledStatesFollowTypeAndQuality) {
@@ -271,6 +274,8 @@ struct StoredValue {
   const char* value;
   const char* selections;
 };
+void PrintTo(const StoredValue& value, std::ostream* out) { *out << "'" << value.value << "'"; }
+
 class CustomValueTest : public ProfilesTest, public testing::WithParamInterface<StoredValue> {};
 
 TEST_P(CustomValueTest, TheStoredValueSetsTheListsItNames) {
@@ -466,6 +471,8 @@ struct StoredSettings {
   bool shutdown;
   const char* output_folder;
 };
+void PrintTo(const StoredSettings& settings, std::ostream* out) { *out << settings.name; }
+
 class LoadSettingsTest : public ProfilesTest, public testing::WithParamInterface<StoredSettings> {};
 
 TEST_P(LoadSettingsTest, OnlyOneMeansCheckedAndAnEmptyFolderKeepsTheDefault) {
