@@ -209,6 +209,25 @@ class OptionFormTest : public QObject {
     QCOMPARE(changes.count(), 0);
   }
 
+  void theOpenWindowStaysUsableWhileOggDisablesItsButton() {
+    WriteConfig("UserProfileInfo.ini", "\r\n[Ring]\r\nRing=0|0|0|0|0|0\r\n");
+    Start();
+    ShowOptions();
+    // First showing with a built-in quality: the names, no selection, no text.
+    QCOMPARE(Items(option_->cbbCustomProfile), QStringList({"Ring"}));
+    QCOMPARE(option_->cbbCustomProfile->currentIndex(), -1);
+    QCOMPARE(option_->cbbCustomProfile->currentText(), QString());
+    ChooseWithKeys(form_->cbbOutputFiletype, 5);
+    QVERIFY(!form_->btnOptions->isEnabled());
+    QVERIFY(option_->isVisible());
+    for (QWidget* w : std::initializer_list<QWidget*>{option_->cbbAudioBitrate, option_->btnAdd,
+                                                      option_->btnApply, option_->btnCancel})
+      QVERIFY(w->isEnabled());
+    option_->cbbAudioBitrate->setFocus();
+    QTest::keyClick(option_->cbbAudioBitrate, Qt::Key_End);
+    QCOMPARE(option_->cbbAudioBitrate->currentText(), QString("224"));
+  }
+
   void showSelectsTheCustomProfileChosenInTheMainWindow() {
     WriteConfig("UserProfileInfo.ini",
                 "\r\n[Ring]\r\nRing=0|0|0|0|0|0\r\n\r\n[Loud]\r\nLoud=4|0|4|8|0|3\r\n");
