@@ -39,6 +39,9 @@ TFrmFlashForm::TFrmFlashForm(const QImage& picture, std::function<void()> initia
   Timer2 = new QTimer(this);
   Timer2->setObjectName("Timer2");
   Timer2->setInterval(1000);
+  // A coarse timer may fire up to 5 % early; two early ticks would take the
+  // splash down before its two seconds are up.
+  Timer2->setTimerType(Qt::PreciseTimer);
   connect(Timer1, &QTimer::timeout, this, &TFrmFlashForm::Timer1Timer);
   connect(Timer2, &QTimer::timeout, this, &TFrmFlashForm::Timer2Timer);
 }

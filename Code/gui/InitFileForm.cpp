@@ -45,6 +45,9 @@ TFrmInitFileForm::TFrmInitFileForm(UserInterface& ui, QWidget* main_window)
   Timer2 = new QTimer(this);
   Timer2->setObjectName("Timer2");
   Timer2->setInterval(300);
+  // The adding waits its full 300 ms so the window is seen; a coarse timer
+  // may fire up to 5 % early.
+  Timer2->setTimerType(Qt::PreciseTimer);
   connect(Timer1, &QTimer::timeout, this, &TFrmInitFileForm::Timer1Timer);
   connect(Timer2, &QTimer::timeout, this, &TFrmInitFileForm::Timer2Timer);
 }
