@@ -4,6 +4,7 @@
 #include <climits>
 #include <cmath>
 #include <stdexcept>
+#include <string_view>
 
 #include "Errors.h"
 #include "UnitCustomProc.h"
@@ -17,6 +18,10 @@ constexpr int kEngineWaitStepMs = 100;
 
 // The engine prints this many whole seconds while it knows no time yet.
 constexpr const char kNoTimeYet[] = "10000000000";
+
+// A file the engine cannot convert ends its output with one line that starts
+// so and gives the reason.
+constexpr std::string_view kEngineReasonPrefix = "evc.exe: ";
 
 // A progress bar keeps its position inside its range.
 int Clamp(int64_t value, int min, int max) {
@@ -150,10 +155,25 @@ void TCustomProc::FreeWorker() {
 }
 
 void TCustomProc::EngineOutputCallback(const std::string& chunk) {
+  LogEngineReason(chunk);
   Progress.Status = chunk;
   Progress.CurFileName = common_.ConvertParameter.SourceFile;
   actRefreshProgressExecute();
   Windows().ProgressChanged();
+}
+
+// The status bar shows the engine's reason only while the progress window is
+// up; the log keeps it, so a file missing from the output folder can be told.
+void TCustomProc::LogEngineReason(const std::string& chunk) {
+  std::size_t begin = 0;
+  while (begin < chunk.size()) {
+    std::size_t end = chunk.find_first_of("\r\n", begin);
+    if (end == std::string::npos) end = chunk.size();
+    const std::string_view line(chunk.data() + begin, end - begin);
+    if (line.starts_with(kEngineReasonPrefix))
+      app_.WriteLog("Convert error. ->" + std::string(line));
+    begin = end + 1;
+  }
 }
 
 void TCustomProc::actRefreshProgressExecute() {

@@ -21,9 +21,9 @@
 #include "AdvanceSystem.h"
 #include "EngineCommand.h"
 #include "FormatTables.h"
-#include "ProfileControls.h"
 #include "MediaGraph.h"
 #include "PreviewControls.h"
+#include "ProfileControls.h"
 #include "SegmentMarker.h"
 #include "SourceFileList.h"
 #include "Unit_CommonLib.h"
@@ -244,8 +244,7 @@ class TCustomProc {
   // The preview graph, the source list and the preview's controls, connected
   // once at start-up; until then every operation below throws
   // std::logic_error. None of them is owned.
-  void SetPreviewCollaborators(MediaGraph* graph, SourceFileList* list,
-                               PreviewControls* controls);
+  void SetPreviewCollaborators(MediaGraph* graph, SourceFileList* list, PreviewControls* controls);
 
   // The preview was last started, not paused or stopped.
   bool IsPlaying = false;
@@ -278,8 +277,7 @@ class TCustomProc {
   // handle (Panel3): moves that handle outward by the press's nudge step.
   void NudgeStartHandle(segment_marker::MouseButton button,
                         const segment_marker::PressState& state);
-  void NudgeEndHandle(segment_marker::MouseButton button,
-                      const segment_marker::PressState& state);
+  void NudgeEndHandle(segment_marker::MouseButton button, const segment_marker::PressState& state);
   // A committed cell edit: every selected row gets 0 <= start <= end <=
   // duration and Cut Time = end - start. A start or end cell that is not a
   // time hh:mm:ss is treated as cleared, every row is still treated, and then
@@ -313,6 +311,8 @@ class TCustomProc {
   void RunJob(const std::string& source);
   void FreeWorker();
   void EndBatch();
+  // Writes "Convert error. ->" and the engine's reason line to the log.
+  void LogEngineReason(const std::string& chunk);
   BatchWindows* batch_windows_ = nullptr;
   const SourceFileList* batch_list_ = nullptr;
   std::unique_ptr<TAdvanceSystem> worker_;

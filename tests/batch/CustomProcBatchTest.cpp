@@ -120,6 +120,30 @@ TEST(Refresh, FirstChunkOfAJobOnlyReachesTheStatusBar) {
   EXPECT_EQ(proc.Progress.FilePosition, 17);
 }
 
+// A file the engine refuses: its reason line lands in the log, wherever it
+// stands in the chunk; progress lines and the library's own chatter do not.
+TEST(Refresh, TheEnginesReasonIsLoggedAndProgressIsNot) {
+  BatchRig rig;
+  TCustomProc& proc = rig.Proc();
+  proc.ProgressFormShow();
+  proc.EngineOutputCallback(kLine);
+  proc.EngineOutputCallback("[mp3 @ 0x5592] Failed to read frame size\n");
+  proc.EngineOutputCallback(kLine +
+                            std::string("\revc.exe: cannot open a b.mp3: Invalid data\r\n"));
+  proc.EngineOutputCallback("evc.exe: no space left on the disk");
+
+  std::ifstream log(rig.program.Path() + "log.txt");
+  std::vector<std::string> errors;
+  for (std::string line; std::getline(log, line);) {
+    if (!line.empty() && line.back() == '\r') line.pop_back();
+    const auto at = line.find('|');
+    if (line.find("error") != std::string::npos) errors.push_back(line.substr(at + 1));
+  }
+  EXPECT_EQ(errors,
+            (std::vector<std::string>{"Convert error. ->evc.exe: cannot open a b.mp3: Invalid data",
+                                      "Convert error. ->evc.exe: no space left on the disk"}));
+}
+
 TEST(Refresh, WithoutWindowsConnectedIsAClearError) {
   BatchRig rig;
   rig.Proc().SetBatchWindows(nullptr);
