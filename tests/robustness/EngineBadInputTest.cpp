@@ -24,11 +24,12 @@
 #include <thread>
 #include <vector>
 
-#include "../core/TempFolder.h"
+#include "BadInputCorpus.h"
 
 namespace {
 
 namespace fs = std::filesystem;
+using namespace bad_input;
 
 const std::string kEngine = std::string(TONBRIX_APP_DIR) + "evc.exe";
 constexpr auto kTimeLimit = std::chrono::seconds(120);
@@ -95,14 +96,6 @@ RunResult RunEngine(const std::vector<std::string>& arguments, const std::string
   return result;
 }
 
-// FNV-1a over the file's bytes, with its size: enough to see any change.
-std::string Fingerprint(const std::string& file) {
-  const std::string bytes = ReadBytes(file);
-  uint64_t hash = 1469598103934665603ull;
-  for (unsigned char c : bytes) hash = (hash ^ c) * 1099511628211ull;
-  return std::to_string(bytes.size()) + ":" + std::to_string(hash);
-}
-
 std::vector<std::string> FolderEntries(const std::string& folder) {
   std::vector<std::string> names;
   for (const auto& entry : fs::directory_iterator(folder)) names.push_back(entry.path().filename());
@@ -115,58 +108,6 @@ std::string LastLine(const std::string& text) {
   const auto at = trimmed.find_last_of('\n');
   return at == std::string::npos ? trimmed : trimmed.substr(at + 1);
 }
-
-void MakeWithFfmpeg(const std::string& output, const std::string& codecArguments) {
-  const std::string command =
-      "ffmpeg -nostdin -loglevel error -y -f lavfi -i "
-      "\"sine=frequency=440:sample_rate=44100:duration=3\" -ac 2 " +
-      codecArguments + " '" + output + "'";
-  ASSERT_EQ(std::system(command.c_str()), 0) << command;
-}
-
-std::string Truncated(const std::string& file, double share) {
-  const std::string bytes = ReadBytes(file);
-  return bytes.substr(0, static_cast<size_t>(bytes.size() * share));
-}
-
-std::string RandomBytes(size_t size, unsigned seed) {
-  std::mt19937 generator(seed);
-  std::string bytes(size, '\0');
-  for (char& c : bytes) c = static_cast<char>(generator() & 0xff);
-  return bytes;
-}
-
-// A canonical 44-byte PCM WAV header claiming `dataBytes` of samples.
-std::string WavHeader(uint32_t rate, uint16_t channels, uint32_t dataBytes) {
-  auto u32 = [](uint32_t v) {
-    return std::string{char(v), char(v >> 8), char(v >> 16), char(v >> 24)};
-  };
-  auto u16 = [](uint16_t v) { return std::string{char(v), char(v >> 8)}; };
-  const uint16_t block = channels * 2;
-  return "RIFF" + u32(36 + dataBytes) + "WAVEfmt " + u32(16) + u16(1) + u16(channels) + u32(rate) +
-         u32(rate * block) + u16(block) + u16(16) + "data" + u32(dataBytes);
-}
-
-// The well-formed sources every case is cut from, made once by the ffmpeg tool.
-class Sources {
- public:
-  static Sources& Get() {
-    static Sources sources;
-    return sources;
-  }
-  std::string mp3, ogg, m4a;
-
- private:
-  Sources() {
-    mp3 = folder_.Path() + "good.mp3";
-    ogg = folder_.Path() + "good.ogg";
-    m4a = folder_.Path() + "good.m4a";
-    MakeWithFfmpeg(mp3, "-c:a libmp3lame -b:a 128k");
-    MakeWithFfmpeg(ogg, "-c:a libvorbis");
-    MakeWithFfmpeg(m4a, "-c:a aac -b:a 96k");
-  }
-  TempFolder folder_;
-};
 
 // The engine lines Tonbrix builds for three output types.
 struct OutputType {
@@ -205,17 +146,6 @@ void ExpectCleanFailure(const RunResult& run, const std::string& outputFolder) {
 
 // ---- broken sources --------------------------------------------------------
 
-enum class Outcome { Refused, ConvertedOrRefused };
-
-struct BadSource {
-  std::string label;
-  std::string fileName;
-  std::function<std::string()> bytes;
-  Outcome outcome;
-};
-
-void PrintTo(const BadSource& source, std::ostream* out) { *out << source.label; }
-
 class BrokenSource : public testing::TestWithParam<std::tuple<BadSource, OutputType>> {};
 
 TEST_P(BrokenSource, IsRefusedWithAReasonAndLeavesNothing) {
@@ -231,7 +161,7 @@ TEST_P(BrokenSource, IsRefusedWithAReasonAndLeavesNothing) {
   const RunResult run = RunEngine(EngineLine(source, type, output), folder.Path() + "engine.log");
 
   EXPECT_EQ(Fingerprint(source), before) << "the source file changed";
-  if (bad.outcome == Outcome::ConvertedOrRefused && run.exited && run.exitCode == 0) {
+  if (bad.whenConverted == Outcome::AcceptedOrRefused && run.exited && run.exitCode == 0) {
     // A cut-short stream may still hold whole frames: then the ringtone is
     // those frames, complete, and nothing else lies in the folder.
     EXPECT_EQ(FolderEntries(outputFolder), std::vector<std::string>{"ring" + type.extension});
@@ -239,38 +169,6 @@ TEST_P(BrokenSource, IsRefusedWithAReasonAndLeavesNothing) {
     return;
   }
   ExpectCleanFailure(run, outputFolder);
-}
-
-std::vector<BadSource> BadSources() {
-  return {
-      {"empty_mp3", "empty.mp3", [] { return std::string(); }, Outcome::Refused},
-      {"empty_wav", "empty.wav", [] { return std::string(); }, Outcome::Refused},
-      {"text_named_mp3", "notes.mp3",
-       [] { return std::string("These are my lyrics, not a song.\nLine two.\n"); },
-       Outcome::Refused},
-      {"random_mp3", "noise.mp3", [] { return RandomBytes(64 * 1024, 1); }, Outcome::Refused},
-      {"random_ogg", "noise.ogg", [] { return RandomBytes(64 * 1024, 2); }, Outcome::Refused},
-      {"random_m4a", "noise.m4a", [] { return RandomBytes(64 * 1024, 3); }, Outcome::Refused},
-      {"random_wav", "noise.wav", [] { return RandomBytes(64 * 1024, 4); }, Outcome::Refused},
-      {"truncated_mp3_header", "cut.mp3", [] { return Truncated(Sources::Get().mp3, 0.01); },
-       Outcome::ConvertedOrRefused},
-      {"truncated_mp3_half", "cut.mp3", [] { return Truncated(Sources::Get().mp3, 0.5); },
-       Outcome::ConvertedOrRefused},
-      {"truncated_ogg_header", "cut.ogg", [] { return Truncated(Sources::Get().ogg, 0.05); },
-       Outcome::Refused},
-      {"truncated_ogg_half", "cut.ogg", [] { return Truncated(Sources::Get().ogg, 0.5); },
-       Outcome::ConvertedOrRefused},
-      // The MP4 index (moov) is written last by the ffmpeg tool: half a file
-      // has no index at all.
-      {"truncated_m4a_half", "cut.m4a", [] { return Truncated(Sources::Get().m4a, 0.5); },
-       Outcome::Refused},
-      {"truncated_m4a_tail", "cut.m4a", [] { return Truncated(Sources::Get().m4a, 0.97); },
-       Outcome::ConvertedOrRefused},
-      {"zero_second_wav", "zero.wav", [] { return WavHeader(44100, 2, 0); }, Outcome::Refused},
-      // 22050 Hz mono for ten hours: 1.5 GB promised, not one sample present.
-      {"ten_hour_wav_header_only", "long.wav",
-       [] { return WavHeader(22050, 1, 22050u * 2 * 36000); }, Outcome::Refused},
-  };
 }
 
 INSTANTIATE_TEST_SUITE_P(Corpus, BrokenSource,
