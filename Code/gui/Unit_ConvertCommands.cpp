@@ -88,7 +88,10 @@ bool TFrmMainForm::eventFilter(QObject* watched, QEvent* event) {
     RunHandler(context_.Ui, [&] { FormKeyDown(key->key(), key->modifiers()); });
     return false;
   }
-  if (watched == rzfrmshpfrmConverter || watched == lblTitle) {
+  const bool mouse_event = event->type() == QEvent::MouseButtonPress ||
+                           event->type() == QEvent::MouseMove ||
+                           event->type() == QEvent::MouseButtonRelease;
+  if (mouse_event && (watched == rzfrmshpfrmConverter || watched == lblTitle)) {
     auto* mouse = static_cast<QMouseEvent*>(event);
     if (event->type() == QEvent::MouseButtonPress && mouse->button() == Qt::LeftButton) {
       // The desktop moves the window when it can; without a window manager
