@@ -17,7 +17,7 @@
 #include <QTimer>
 #include <fstream>
 
-#include "../list/AppRig.h"
+#include "AppRig.h"
 #include "../list/ListFixtures.h"
 #include "FormatTables.h"
 #include "ModalAnswer.h"

@@ -7,16 +7,10 @@
 #include <QProcess>
 #include <QtTest>
 
-#include "AppStartup.h"
-#include "FfmpegMediaGraph.h"
-#include "FormatTables.h"
+#include "AppRig.h"
 #include "MarkerBar.h"
 #include "ModalAnswer.h"
-#include "PowerSwitch.h"
 #include "PreviewTestSupport.h"
-#include "QtUserInterface.h"
-#include "ShellLauncher.h"
-#include "TonbrixProgram.h"
 #include "Unit_Convert.h"
 
 namespace {
@@ -47,47 +41,6 @@ void Drag(QWidget* handle, int dx) {
                       Qt::LeftButton, Qt::NoButton, Qt::NoModifier);
   QApplication::sendEvent(handle, &release);
 }
-
-// A started program whose folder (a temporary one, with copies of evc.exe and
-// the companions) receives log.txt; nothing outside it is opened or powered
-// off.
-class NoLauncher : public ShellLauncher {
- public:
-  bool OpenUrl(const QUrl&) override { return true; }
-};
-
-class NoPowerSwitch : public PowerSwitch {
- public:
-  void PowerOff() override { ++Requests; }
-  int Requests = 0;
-};
-
-class AppRig {
- public:
-  AppRig() {
-    for (const char* name : {"Res.dll", "Form.dll", "evc.exe"}) {
-      const QString target = folder_.filePath(name);
-      QFile::copy(QStringLiteral(TONBRIX_APP_DIR) + name, target);
-      QFile::setPermissions(target, QFile::permissions(QStringLiteral(TONBRIX_APP_DIR) + name));
-    }
-    context = std::make_unique<TApplicationContext>((folder_.path() + "/").toStdString(),
-                                                    TONBRIX_APP_DIR "tonbrix", ui, launcher);
-    program = std::make_unique<TonbrixProgram>(
-        *context, std::make_unique<FfmpegMediaGraph>(FfmpegMediaGraph::Output::Silent));
-    Form().PowerOffSwitch = &power;
-    InitApplication(*context, Form());
-    Form().ConnectSourceList();
-  }
-  TFrmMainForm& Form() { return program->MainForm(); }
-  SourceFileList& List() { return Form().SourceFiles(); }
-
-  QTemporaryDir folder_;
-  QtUserInterface ui;
-  NoLauncher launcher;
-  NoPowerSwitch power;
-  std::unique_ptr<TApplicationContext> context;
-  std::unique_ptr<TonbrixProgram> program;
-};
 
 }  // namespace
 
@@ -125,16 +78,7 @@ class SegmentConversionTest : public QObject {
     TFrmMainForm& form = rig.Form();
     form.show();
     QVERIFY(QTest::qWaitForWindowExposed(&form));
-    // As the window's show handler does after start-up: the output types,
-    // profiles and option lists.
-    form.InitOptionLists();
-    form.ApplyProfile();
-    QComboBox* types = form.cbbOutputFiletype;
-    if (types->count() == 0) {
-      for (const std::string& item : GetOutputTypeList())
-        types->addItem(QString::fromStdString(item));
-    }
-    types->setCurrentIndex(outputType);
+    form.cbbOutputFiletype->setCurrentIndex(outputType);
     form.ApplyProfile();
     form.edtOutputFolder->setText(output.path());
     form.chkShowOutputDirectory->setChecked(false);

@@ -29,7 +29,7 @@
 #include <map>
 #include <set>
 
-#include "../list/AppRig.h"
+#include "AppRig.h"
 #include "../list/ListFixtures.h"
 #include "BadInputCorpus.h"
 #include "CodeErrorForm.h"

@@ -18,7 +18,7 @@
 #include <QTimer>
 #include <filesystem>
 
-#include "../list/AppRig.h"
+#include "AppRig.h"
 #include "../list/ListFixtures.h"
 #include "ModalAnswer.h"
 #include "SourceListView.h"

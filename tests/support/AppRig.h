@@ -1,9 +1,10 @@
-// The program for the list and batch window tests: a program folder in a
+// The program for the window tests that convert: a program folder in a
 // temporary folder holding copies of the built evc.exe, Res.dll and Form.dll
-// and an empty Config/ (so log.txt, VideoFile.avs and the settings land there), the windows created
-// as program entry does, the process-wide objects made by InitApplication (without the splash), a
-// launcher and a power switch that only record, and the list and batch connected. Real widgets on
-// the offscreen platform.
+// and an empty Config/ (so log.txt, VideoFile.avs and the settings land
+// there), the windows created as program entry does, the process-wide objects
+// made by InitApplication (without the splash), a launcher and a power switch
+// that only record, the option lists filled and the list and batch connected.
+// Real widgets on the offscreen platform.
 #pragma once
 
 #include <QApplication>
