@@ -135,6 +135,14 @@ TfrmOption::TfrmOption(QWidget* main_window)
   connect(btnCancel, &QPushButton::clicked, this, &TfrmOption::btnCancelClick);
 }
 
+TfrmOption::~TfrmOption() {
+  // The dialog's own destructor hides it, which takes the focus from the
+  // profile name; an editable combo box reports that as activated, and the
+  // handler must not run on a half-destroyed window.
+  cbbCustomProfile->disconnect(this);
+  cbbCustomProfile->lineEdit()->disconnect(this);
+}
+
 QComboBox* TfrmOption::OptionCombo(ListControl list) const {
   switch (list) {
     case ListControl::AudioBitrate:

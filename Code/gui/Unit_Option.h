@@ -25,6 +25,7 @@ class TfrmOption : public QDialog {
 
  public:
   explicit TfrmOption(QWidget* main_window);
+  ~TfrmOption() override;
 
   // The option list of that control (one of the eight option lists), or null
   // for the main window's lists.

@@ -21,7 +21,8 @@ class UiThreadDispatchTest : public QObject {
     bool all_on_ui_thread = true;
     OutputProcedure procedure = PostToUiThread(&context, [&](const std::string& chunk) {
       received << QString::fromStdString(chunk);
-      all_on_ui_thread = all_on_ui_thread && QThread::currentThread() == qApp->thread();
+      all_on_ui_thread =
+          all_on_ui_thread && QThread::currentThread() == QCoreApplication::instance()->thread();
     });
 
     std::atomic<bool> worker_done{false};
