@@ -12,11 +12,18 @@ function(tonbrix_add_gtest name)
   target_compile_definitions(${name} PRIVATE
     TONBRIX_APP_DIR="${TONBRIX_APP_DIR}/"
     TONBRIX_SOURCE_DIR="${PROJECT_SOURCE_DIR}/")
-  set(props LABELS "${ARG_LABELS}")
+  gtest_discover_tests(${name} DISCOVERY_TIMEOUT 60 TEST_LIST ${name}_TESTS)
+  # gtest_discover_tests flattens its PROPERTIES into one list, so a second
+  # label would become a property name and the lock would be lost. The
+  # properties are set instead by a script CTest runs once the cases are known.
+  set(lock "")
   if(ARG_RESOURCE_LOCK)
-    list(APPEND props RESOURCE_LOCK "${ARG_RESOURCE_LOCK}")
+    set(lock "RESOURCE_LOCK \"${ARG_RESOURCE_LOCK}\"")
   endif()
-  gtest_discover_tests(${name} DISCOVERY_TIMEOUT 60 PROPERTIES ${props})
+  set(properties_script "${CMAKE_CURRENT_BINARY_DIR}/${name}_properties.cmake")
+  file(WRITE "${properties_script}"
+    "set_tests_properties(\${${name}_TESTS} PROPERTIES LABELS \"${ARG_LABELS}\" ${lock})\n")
+  set_property(DIRECTORY APPEND PROPERTY TEST_INCLUDE_FILES "${properties_script}")
 endfunction()
 
 # tonbrix_add_qtest(NAME SOURCES src... [LIBS lib...] [LABELS l...] [RESOURCE_LOCK lock])
