@@ -10,7 +10,7 @@
 
 #include "../core/TempFolder.h"
 #include "../list/ListFixtures.h"
-#include "PowerSwitch.h"
+#include "../support/RecordingPowerSwitch.h"
 #include "UnitCustomProc.h"
 
 namespace batch_test {
@@ -51,12 +51,6 @@ class RecordingWindows : public BatchWindows {
  private:
   TCustomProc*& proc_;
   list_test::ScriptedUi& ui_;
-};
-
-class RecordingPower : public PowerSwitch {
- public:
-  void PowerOff() override { ++Requests; }
-  int Requests = 0;
 };
 
 // A program folder (without an engine unless one is copied in), an output
@@ -108,7 +102,7 @@ class BatchRig {
   TCommonLib common;
   ConversionInputsData inputs;
   SourceFileList list;
-  RecordingPower power;
+  RecordingPowerSwitch power;
   std::vector<std::string> OpenedFolders;
 
  private:

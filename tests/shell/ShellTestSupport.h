@@ -16,16 +16,7 @@
 #include <vector>
 
 #include "ModalAnswer.h"
-#include "ShellLauncher.h"
-
-class RecordingLauncher : public ShellLauncher {
- public:
-  bool OpenUrl(const QUrl& url) override {
-    Opened.push_back(url);
-    return true;
-  }
-  std::vector<QUrl> Opened;
-};
+#include "RecordingLauncher.h"
 
 // The built program folder's companions and help page, copied.
 class ProgramFolderCopy {

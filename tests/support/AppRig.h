@@ -16,26 +16,11 @@
 
 #include "AppStartup.h"
 #include "FfmpegMediaGraph.h"
-#include "PowerSwitch.h"
 #include "QtUserInterface.h"
-#include "ShellLauncher.h"
+#include "RecordingLauncher.h"
+#include "RecordingPowerSwitch.h"
 #include "TonbrixProgram.h"
 #include "Unit_Convert.h"
-
-class RecordingLauncher : public ShellLauncher {
- public:
-  bool OpenUrl(const QUrl& url) override {
-    Opened.push_back(url);
-    return true;
-  }
-  std::vector<QUrl> Opened;
-};
-
-class RecordingPowerSwitch : public PowerSwitch {
- public:
-  void PowerOff() override { ++Requests; }
-  int Requests = 0;
-};
 
 class AppRig {
  public:
