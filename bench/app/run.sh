@@ -69,34 +69,28 @@ export QT_QPA_PLATFORM=xcb
 ! command -v xset >/dev/null || xset r off
 
 now() { date +%s.%N; }
-# Waits (up to 20 s) until a visible window whose name matches the pattern
-# exists; prints the time it was seen.
-wait_window() {  # pattern
-  local end=$(( $(date +%s) + 20 ))
+# Polls the command every 5 ms until it succeeds, for at most SECONDS;
+# prints the time it first did.
+wait_for() {  # SECONDS command...
+  local end=$(( $(date +%s) + $1 )); shift
   while [ "$(date +%s)" -lt "$end" ]; do
-    if xdotool search --onlyvisible --name "$1" >/dev/null 2>&1; then now; return 0; fi
+    if "$@" >/dev/null 2>&1; then now; return 0; fi
     sleep 0.005
   done
-  echo "window '$1' did not appear" >&2
   return 1
+}
+visible_named() { xdotool search --onlyvisible --name "$1"; }
+# The splash is the program's first window: any visible window of the process.
+visible_of_process() { xdotool search --onlyvisible --pid "$1"; }
+gone() { ! visible_named "$1"; }
+wait_window() {  # pattern
+  wait_for 20 visible_named "$1" || { echo "window '$1' did not appear" >&2; return 1; }
 }
 wait_gone() {  # pattern
-  local end=$(( $(date +%s) + 30 ))
-  while [ "$(date +%s)" -lt "$end" ]; do
-    xdotool search --onlyvisible --name "$1" >/dev/null 2>&1 || return 0
-    sleep 0.05
-  done
-  echo "window '$1' stayed" >&2
-  return 1
+  wait_for 30 gone "$1" >/dev/null || { echo "window '$1' stayed" >&2; return 1; }
 }
-# The splash is the program's first window: any visible window of the process.
 wait_first_window() {  # pid
-  local end=$(( $(date +%s) + 20 ))
-  while [ "$(date +%s)" -lt "$end" ]; do
-    if xdotool search --onlyvisible --pid "$1" >/dev/null 2>&1; then now; return 0; fi
-    sleep 0.005
-  done
-  return 1
+  wait_for 20 visible_of_process "$1"
 }
 memory() {  # pid -> "VmRSS VmHWM" in kB
   awk '/^VmRSS:/ {r=$2} /^VmHWM:/ {h=$2} END {print r, h}' "/proc/$1/status"
@@ -151,6 +145,9 @@ sleep 1
 xdotool windowfocus --sync "$dialog" 2>/dev/null || true
 # The box is emptied first: on a loaded machine the X server's key repeat can
 # turn the O of Ctrl+O into a row of letters there.
+# The keys of Ctrl+O can still count as held when the dialog takes the focus:
+# then the first "o" typed is lost.
+xdotool keyup ctrl o
 xdotool key ctrl+a BackSpace
 xdotool type --delay 20 "$work/Summer Song.mp3"
 xdotool key Return
