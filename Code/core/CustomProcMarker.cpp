@@ -10,6 +10,22 @@
 
 namespace sm = segment_marker;
 
+namespace {
+
+// A time cell in whole seconds; a cell that does not read as a time gives
+// `fallback`.
+int64_t CellSeconds(const SourceFileList& list, int row, SourceColumn column, int64_t fallback) {
+  int64_t seconds = fallback;
+  try {
+    TCommonLib::ReadTimeTolerant(list.Cell(row, column), seconds);
+  } catch (const ConversionError&) {
+    seconds = fallback;
+  }
+  return seconds;
+}
+
+}  // namespace
+
 void TCustomProc::SeekRunningPreview(int64_t seconds) {
   MediaGraph& graph = PreviewGraph();
   if (!Marker.MarkerReady || !graph.Active()) return;
@@ -56,14 +72,17 @@ void TCustomProc::SetStartTimeAndPlay() {
     view.SetStartImageWidth(view.StartImageWidth() - 1);
   }
   const int p = sm::StartPercent(view.StartHandleLeft());
-  Marker.PreviewStartSeconds = sm::PercentOfDuration(p, Marker.MarkerDuration);
+  const int64_t start = sm::PercentOfDuration(p, Marker.MarkerDuration);
+  Marker.PreviewStartSeconds = start;
   for (int row : list.SelectedRows()) {
-    list.SetCell(row, SourceColumn::StartTime,
-                 TCommonLib::SecondsToTimeText(Marker.PreviewStartSeconds));
-    list.SetCell(
-        row, SourceColumn::ConvertDuration,
-        TCommonLib::SecondsToTimeText(GetSegmentSeconds(list.Cell(row, SourceColumn::FileName))));
-    SeekRunningPreview(Marker.PreviewStartSeconds);
+    // The handles may meet, and a pixel may round to no time at all: the
+    // start then stops a second before the row's end.
+    const int64_t duration = CellSeconds(list, row, SourceColumn::Duration, Marker.MarkerDuration);
+    const int64_t end = CellSeconds(list, row, SourceColumn::EndTime, duration);
+    const sm::Part part = sm::WholePart({start, end}, duration, sm::Edge::Start);
+    Marker.PreviewStartSeconds = part.start;
+    SetPartCells(list, row, part);
+    SeekRunningPreview(part.start);
   }
 }
 
@@ -77,14 +96,25 @@ void TCustomProc::Splitter2Moved() {
   const int q = sm::EndPercent(view.EndHandleLeft());
   const int64_t end = sm::PercentOfDuration(q, Marker.MarkerDuration);
   for (int row : list.SelectedRows()) {
-    const std::string text = TCommonLib::SecondsToTimeText(end);
-    list.SetCell(row, SourceColumn::EndTime, text);
-    Marker.EndMarkerText = text;
-    list.SetCell(
-        row, SourceColumn::ConvertDuration,
-        TCommonLib::SecondsToTimeText(GetSegmentSeconds(list.Cell(row, SourceColumn::FileName))));
+    // The far right reads one percent past the file, and the handles may
+    // meet: the end stays within the file and a second after the start.
+    const int64_t duration = CellSeconds(list, row, SourceColumn::Duration, Marker.MarkerDuration);
+    const int64_t start = CellSeconds(list, row, SourceColumn::StartTime, 0);
+    const sm::Part part = sm::WholePart({start, end}, duration, sm::Edge::End);
+    Marker.EndMarkerText = TCommonLib::SecondsToTimeText(part.end);
+    SetPartCells(list, row, part);
   }
   view.RepaintEndHandle();
+}
+
+// Start Time, End Time and Cut Time of a row for `part`; the cut is read back
+// from the row the way the command line reads it.
+void TCustomProc::SetPartCells(SourceFileList& list, int row, const segment_marker::Part& part) {
+  list.SetCell(row, SourceColumn::StartTime, TCommonLib::SecondsToTimeText(part.start));
+  list.SetCell(row, SourceColumn::EndTime, TCommonLib::SecondsToTimeText(part.end));
+  list.SetCell(
+      row, SourceColumn::ConvertDuration,
+      TCommonLib::SecondsToTimeText(GetSegmentSeconds(list.Cell(row, SourceColumn::FileName))));
 }
 
 void TCustomProc::NudgeStartHandle(sm::MouseButton button, const sm::PressState& state) {
@@ -133,6 +163,7 @@ void TCustomProc::SourceFileInfoEdited() {
       if (!first_error) first_error = error;
       continue;
     }
+    // A cleared start is the beginning of the file, a cleared end its end.
     if (list.Cell(row, SourceColumn::StartTime).empty()) {
       list.SetCell(row, SourceColumn::StartTime, "00:00:00");
     }
@@ -141,16 +172,12 @@ void TCustomProc::SourceFileInfoEdited() {
     }
     const int64_t S = read(row, SourceColumn::StartTime, "00:00:00");
     const int64_t E = read(row, SourceColumn::EndTime, d);
-    // A start at or past the end of the file is moved to the end of the file,
-    // and an end at or before the start is moved to the start.
-    if (S >= D) list.SetCell(row, SourceColumn::StartTime, d.substr(0, 8));
-    if (S >= E) {
-      list.SetCell(row, SourceColumn::EndTime, list.Cell(row, SourceColumn::StartTime));
-    }
-    SeekRunningPreview(TCommonLib::ReadTimeFixed(list.Cell(row, SourceColumn::StartTime)));
-    if (E >= D) list.SetCell(row, SourceColumn::EndTime, d);
-    list.SetCell(row, SourceColumn::ConvertDuration,
-                 TCommonLib::SecondsToTimeText(std::min(E, D) - S));
+    // A start at or past the end of the file is moved into its last second,
+    // an end at or before the start to a second after it, and an end past the
+    // file to its end: the engine is never asked for an empty cut.
+    const sm::Part part = sm::WholePart({S, E}, D, sm::Edge::End);
+    SetPartCells(list, row, part);
+    SeekRunningPreview(part.start);
   }
   if (first_error) throw *first_error;
 }

@@ -73,6 +73,19 @@ bool CanNudge(int width, int start_image_width, int end_image_width, int step) {
   return width > step && start_image_width + end_image_width + kNudgeRoom <= kBarWidth;
 }
 
+Part WholePart(Part wanted, int64_t duration, Edge yielding) {
+  const int64_t length = std::max<int64_t>(duration, 1);
+  Part part{std::clamp<int64_t>(wanted.start, 0, length - 1),
+            std::clamp<int64_t>(wanted.end, 1, length)};
+  if (part.end - part.start >= 1) return part;
+  if (yielding == Edge::End) {
+    part.end = part.start + 1;
+  } else {
+    part.start = part.end - 1;
+  }
+  return part;
+}
+
 std::string CurrentTimeText(int64_t seconds) {
   char text[64];
   std::snprintf(

@@ -83,6 +83,19 @@ int NudgeStep(MouseButton button, const PressState& state);
 // than the step and the two images leave room for the handles.
 bool CanNudge(int width, int start_image_width, int end_image_width, int step);
 
+// The part of a file that a row keeps: whole seconds from the start.
+struct Part {
+  int64_t start = 0;
+  int64_t end = 0;
+};
+// Which edge of the part gives way when the two would meet or cross.
+enum class Edge { Start, End };
+// `wanted` held to what the engine can cut: the part lies within a file of
+// `duration` seconds (a file reads as at least one second long) and lasts at
+// least one second. Where the edges meet or cross, `yielding` is moved to one
+// second from the other; the other edge stays where it was put.
+Part WholePart(Part wanted, int64_t duration, Edge yielding);
+
 // The current-time display's text for whole seconds: "%2.2d:%2.2d:%2.2d" of
 // hours, minutes and seconds.
 std::string CurrentTimeText(int64_t seconds);

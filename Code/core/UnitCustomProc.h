@@ -268,19 +268,21 @@ class TCustomProc {
   // in the preview is skipped); stops the preview for any other row.
   void SyncMarkerToSelection();
   // The start handle has moved: the selected rows take its time as Start
-  // Time, and a running preview moves there.
+  // Time (held a second before each row's end), and a running preview moves
+  // there.
   void SetStartTimeAndPlay();
-  // The end handle has moved: the selected rows take its time as End Time,
-  // which also becomes EndMarkerText.
+  // The end handle has moved: the selected rows take its time as End Time
+  // (held within the file and a second after the start), which also becomes
+  // EndMarkerText.
   void Splitter2Moved();
   // A press on the image before the start handle (Panel2) or after the end
   // handle (Panel3): moves that handle outward by the press's nudge step.
   void NudgeStartHandle(segment_marker::MouseButton button,
                         const segment_marker::PressState& state);
   void NudgeEndHandle(segment_marker::MouseButton button, const segment_marker::PressState& state);
-  // A committed cell edit: every selected row gets 0 <= start <= end <=
-  // duration and Cut Time = end - start. A start or end cell that is not a
-  // time hh:mm:ss is treated as cleared, every row is still treated, and then
+  // A committed cell edit: every selected row gets 0 <= start < end <=
+  // duration, a part of at least one second, and Cut Time = end - start. A start or end cell that
+  // is not a time hh:mm:ss is treated as cleared, every row is still treated, and then
   // ConversionError names the first such cell.
   void SourceFileInfoEdited();
   // A change in the Start Time editor: a selected row that has the focus
@@ -294,6 +296,8 @@ class TCustomProc {
   std::string CurrentProfileString() const;
   ProfileControls* profile_controls_ = nullptr;
 
+  // Writes a row's Start, End and Cut Time for `part`.
+  void SetPartCells(SourceFileList& list, int row, const segment_marker::Part& part);
   // Visits the rows whose file name cell equals `source` without regard to
   // the case of A-Z, first to last.
   void ForEachRowOf(const std::string& source, const std::function<void(int row)>& visit) const;

@@ -131,9 +131,10 @@ class CustomProcMarkerTest : public QObject {
     QTest::newRow("60 s") << "00:01:00"
                           << "00:01:00"
                           << "00:01:00";
+    // The far right reads one percent past the file: the end stays its end.
     QTest::newRow("300 s, one percent past") << "00:05:00"
-                                             << "00:05:03"
-                                             << "00:05:03";
+                                             << "00:05:00"
+                                             << "00:05:00";
   }
   void endHandleFullyRight() {
     QFETCH(QString, duration);
@@ -244,16 +245,33 @@ class CustomProcMarkerTest : public QObject {
     QTest::addColumn<QString>("newStart");
     QTest::addColumn<QString>("newEnd");
     QTest::addColumn<QString>("cut");
+    // The part never comes out empty: a start past the file goes into its
+    // last second, an end at or before the start to a second after it.
     QTest::newRow("start past the end of the file") << "00:04:00"
                                                     << "00:02:30"
+                                                    << "00:03:19"
                                                     << "00:03:20"
-                                                    << "00:03:20"
-                                                    << "00:00:00";
+                                                    << "00:00:01";
+    QTest::newRow("start at the end of the file") << "00:03:20"
+                                                  << "00:03:20"
+                                                  << "00:03:19"
+                                                  << "00:03:20"
+                                                  << "00:00:01";
     QTest::newRow("start past the end time") << "00:02:40"
                                              << "00:02:30"
                                              << "00:02:40"
-                                             << "00:02:40"
-                                             << "00:00:00";
+                                             << "00:02:41"
+                                             << "00:00:01";
+    QTest::newRow("end equal to the start") << "00:01:00"
+                                            << "00:01:00"
+                                            << "00:01:00"
+                                            << "00:01:01"
+                                            << "00:00:01";
+    QTest::newRow("both at zero") << "00:00:00"
+                                  << "00:00:00"
+                                  << "00:00:00"
+                                  << "00:00:01"
+                                  << "00:00:01";
     QTest::newRow("end past the end of the file") << "00:01:00"
                                                   << "00:05:00"
                                                   << "00:01:00"

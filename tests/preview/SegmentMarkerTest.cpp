@@ -119,3 +119,38 @@ TEST(CurrentTimeText, TwoDigitFieldsHoursUnbounded) {
   EXPECT_EQ(sm::CurrentTimeText(59), "00:00:59");
   EXPECT_EQ(sm::CurrentTimeText(360000), "100:00:00");
 }
+
+// The part a row keeps after a drag or a typed time: within the file, at
+// least one second, the yielding edge moved when the two meet or cross.
+struct WholePartCase {
+  const char* name;
+  sm::Part wanted;
+  int64_t duration;
+  sm::Edge yielding;
+  sm::Part kept;
+};
+
+class WholePartTest : public testing::TestWithParam<WholePartCase> {};
+
+TEST_P(WholePartTest, KeepsAPartOfAtLeastOneSecondInsideTheFile) {
+  const WholePartCase& c = GetParam();
+  const sm::Part part = sm::WholePart(c.wanted, c.duration, c.yielding);
+  EXPECT_EQ(part.start, c.kept.start);
+  EXPECT_EQ(part.end, c.kept.end);
+}
+
+INSTANTIATE_TEST_SUITE_P(
+    Parts, WholePartTest,
+    testing::Values(
+        WholePartCase{"inside", {30, 60}, 200, sm::Edge::End, {30, 60}},
+        WholePartCase{"end_dragged_onto_start", {81, 81}, 180, sm::Edge::End, {81, 82}},
+        WholePartCase{"start_dragged_onto_end", {81, 81}, 180, sm::Edge::Start, {80, 81}},
+        WholePartCase{"end_before_start", {90, 10}, 180, sm::Edge::End, {90, 91}},
+        WholePartCase{"start_past_end", {90, 10}, 180, sm::Edge::Start, {9, 10}},
+        WholePartCase{"end_one_percent_past", {0, 303}, 300, sm::Edge::End, {0, 300}},
+        WholePartCase{"start_past_file", {240, 150}, 200, sm::Edge::End, {199, 200}},
+        WholePartCase{"start_at_zero_end_at_zero", {0, 0}, 200, sm::Edge::Start, {0, 1}},
+        WholePartCase{"one_second_file", {0, 0}, 1, sm::Edge::End, {0, 1}},
+        WholePartCase{"no_length_read", {0, 0}, 0, sm::Edge::End, {0, 1}},
+        WholePartCase{"negative_start", {-5, 20}, 200, sm::Edge::Start, {0, 20}}),
+    [](const testing::TestParamInfo<WholePartCase>& info) { return std::string(info.param.name); });
