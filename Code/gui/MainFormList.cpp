@@ -11,6 +11,7 @@
 #include <QUrl>
 #include <stdexcept>
 
+#include "Errors.h"
 #include "FfmpegMediaGraph.h"
 #include "GuiErrors.h"
 #include "InitFileForm.h"
@@ -19,6 +20,7 @@
 #include "UiThreadDispatch.h"
 #include "Unit_Convert.h"
 #include "Unit_Converting.h"
+#include "Unit_Option.h"
 
 // The filter of the open dialog, in the program's "Caption|patterns" form.
 static const char kOpenDialogFilter[] =
@@ -45,8 +47,10 @@ class MainFormBatchWindows : public QObject, public BatchWindows {
   }
   void SetMainWindowEnabled(bool enabled) override {
     form_.setEnabled(enabled);
-    // The progress window is the main window's child: it stays usable.
+    // The progress and Options windows are the main window's children: they
+    // stay usable.
     if (form_.frmConverting != nullptr) form_.frmConverting->setEnabled(true);
+    if (form_.frmOption != nullptr) form_.frmOption->setEnabled(true);
   }
   void ProgressChanged() override {
     if (form_.frmConverting != nullptr) form_.frmConverting->Refresh();
@@ -55,7 +59,7 @@ class MainFormBatchWindows : public QObject, public BatchWindows {
     return form_.chkShowOutputDirectory->isChecked();
   }
   bool ShutdownWhenDone() const override { return form_.chkShutdown->isChecked(); }
-  void EndApplication() override { form_.Context().Terminate(); }
+  void EndApplication() override { form_.Context().EndAtOnce(); }
   OutputProcedure ToUiThread(OutputProcedure procedure) override {
     // The progress window lives as long as the process, so it outlives every
     // worker.
@@ -128,6 +132,9 @@ void TFrmMainForm::BuildSourceList() {
   connect(view, &TSourceListView::listClicked, this, &TFrmMainForm::actDxTreeListOnClickExecute);
   connect(view, &TSourceListView::dxTreeSourceFileInfoEndDrag, this,
           &TFrmMainForm::dxTreeSourceFileInfoEndDrag);
+  connect(view, &TSourceListView::timeRefused, this, [this](const QString& reason) {
+    RunHandler(context_.Ui, [&reason] { throw ConversionError(reason.toStdString()); });
+  });
 }
 
 void TFrmMainForm::ConnectSourceList() {
@@ -143,7 +150,8 @@ void TFrmMainForm::ConnectSourceList() {
   services.SyncMarkerToSelection = [this] { SyncMarkerToSelection(); };
   common.SetSourceListServices(std::move(services));
   common.SetFolderOpener([this](const std::string& folder) {
-    context_.Launcher.OpenUrl(QUrl::fromLocalFile(QString::fromStdString(folder)));
+    OpenForPerson(context_.Launcher, context_.Ui,
+                  QUrl::fromLocalFile(QString::fromStdString(folder)), "the output folder");
   });
   common.SetPowerSwitch(PowerOffSwitch);
   context_.CustomProc->SetBatchWindows(batch_windows_);
@@ -233,11 +241,14 @@ void TFrmMainForm::dragEnterEvent(QDragEnterEvent* event) {
 }
 
 void TFrmMainForm::dropEvent(QDropEvent* event) {
+  event->acceptProposedAction();
+  // Rows of the list dropped here leave the list when their drag ends; they
+  // are not files to add.
+  if (IsSourceRowsDrag(event->mimeData())) return;
   QStringList files;
   for (const QUrl& url : event->mimeData()->urls()) {
     if (url.isLocalFile()) files.append(url.toLocalFile());
   }
-  event->acceptProposedAction();
   if (!files.isEmpty()) FormDropFiles(files);
 }
 

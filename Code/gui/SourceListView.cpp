@@ -8,8 +8,14 @@
 #include <QLineEdit>
 #include <QMimeData>
 #include <QPainter>
+#include <QStyleOptionFrame>
 #include <QStyledItemDelegate>
 #include <QUrl>
+#include <QValidator>
+#include <algorithm>
+#include <optional>
+
+#include "TypedTime.h"
 
 namespace {
 
@@ -17,21 +23,49 @@ constexpr int kStartColumn = static_cast<int>(SourceColumn::StartTime);
 constexpr int kEndColumn = static_cast<int>(SourceColumn::EndTime);
 constexpr int kCheckColumn = static_cast<int>(SourceColumn::CheckStatus);
 
-// Start Time and End Time are edited as a time of day, hh:mm:ss; every cell
-// gets grid lines on its right and bottom edges.
+// Rows dragged inside Tonbrix carry this type beside their files' URLs, so
+// that the program's own windows can tell them from files dropped from
+// outside.
+const char kRowsMimeType[] = "application/x-tonbrix-source-rows";
+
+bool IsTimeColumn(int column) { return column == kStartColumn || column == kEndColumn; }
+
+// Keeps a time editor to digits and ":"; a finished time out of range gets
+// through, so that committing it can say why it is refused.
+class TimeCellValidator : public QValidator {
+ public:
+  using QValidator::QValidator;
+  State validate(QString& input, int&) const override {
+    switch (typed_time::Check(input.toStdString())) {
+      case typed_time::State::Acceptable:
+        return Acceptable;
+      case typed_time::State::Intermediate:
+        return Intermediate;
+      case typed_time::State::Invalid:
+        break;
+    }
+    return Invalid;
+  }
+};
+
+// Start Time and End Time are edited as hh:mm:ss; every cell gets grid lines
+// on its right and bottom edges.
 class SourceListDelegate : public QStyledItemDelegate {
  public:
   explicit SourceListDelegate(TSourceListView* view) : QStyledItemDelegate(view), view_(view) {}
 
   QWidget* createEditor(QWidget* parent, const QStyleOptionViewItem& option,
                         const QModelIndex& index) const override {
-    if (index.column() != kStartColumn && index.column() != kEndColumn) {
+    if (!IsTimeColumn(index.column())) {
       return QStyledItemDelegate::createEditor(parent, option, index);
     }
     auto* editor = new QLineEdit(parent);
     editor->setObjectName(index.column() == kStartColumn ? "dxtrlSourceFileStartTimeEditor"
                                                          : "dxtrlSourceFileEndTimeEditor");
-    editor->setInputMask("00:00:00");
+    // The window's padded field look would leave no room for the digits.
+    editor->setStyleSheet(
+        "QLineEdit { padding: 0px 2px; border: 1px solid #2ec4b6; border-radius: 0px; }");
+    editor->setValidator(new TimeCellValidator(editor));
     if (index.column() == kStartColumn) {
       const int row = index.row();
       QObject::connect(editor, &QLineEdit::textEdited, view_,
@@ -43,20 +77,66 @@ class SourceListDelegate : public QStyledItemDelegate {
   }
 
   void setEditorData(QWidget* editor, const QModelIndex& index) const override {
-    if (auto* line = qobject_cast<QLineEdit*>(editor)) {
-      line->setText(index.data(Qt::EditRole).toString());
+    auto* line = qobject_cast<QLineEdit*>(editor);
+    if (line == nullptr) {
+      QStyledItemDelegate::setEditorData(editor, index);
       return;
     }
-    QStyledItemDelegate::setEditorData(editor, index);
+    // Once typing has begun, the cell's text never replaces the typed one.
+    if (line->isModified()) return;
+    line->setText(index.data(Qt::EditRole).toString());
+    // Typing replaces the whole time.
+    line->selectAll();
   }
 
   void setModelData(QWidget* editor, QAbstractItemModel* model,
                     const QModelIndex& index) const override {
-    if (auto* line = qobject_cast<QLineEdit*>(editor)) {
-      model->setData(index, line->text(), Qt::EditRole);
+    auto* line = qobject_cast<QLineEdit*>(editor);
+    if (line == nullptr) {
+      QStyledItemDelegate::setModelData(editor, model, index);
       return;
     }
-    QStyledItemDelegate::setModelData(editor, model, index);
+    const std::string typed = line->text().trimmed().toStdString();
+    if (typed.empty()) {
+      model->setData(index, QString(), Qt::EditRole);
+      return;
+    }
+    if (const std::optional<std::string> cell = typed_time::CellText(typed)) {
+      model->setData(index, QString::fromStdString(*cell), Qt::EditRole);
+      return;
+    }
+    // Nothing of the list changes for a text that is not a time.
+    emit view_->timeRefused(QString::fromStdString(typed_time::Refusal(typed)));
+  }
+
+  // The editor is at least wide enough for "00:00:00".
+  void updateEditorGeometry(QWidget* editor, const QStyleOptionViewItem& option,
+                            const QModelIndex& index) const override {
+    auto* line = qobject_cast<QLineEdit*>(editor);
+    if (line == nullptr) {
+      QStyledItemDelegate::updateEditorGeometry(editor, option, index);
+      return;
+    }
+    QRect rect = option.rect;
+    rect.setWidth(std::max(rect.width(), TimeEditorWidth(*line)));
+    const int right_edge = view_->viewport()->width();
+    if (rect.right() >= right_edge) rect.moveRight(right_edge - 1);
+    editor->setGeometry(rect);
+  }
+
+  // Enter commits whatever was typed, so that a text that is not a time is
+  // refused with a reason instead of being ignored.
+  bool eventFilter(QObject* object, QEvent* event) override {
+    auto* line = qobject_cast<QLineEdit*>(object);
+    if (line != nullptr && event->type() == QEvent::KeyPress) {
+      const int key = static_cast<QKeyEvent*>(event)->key();
+      if (key == Qt::Key_Return || key == Qt::Key_Enter) {
+        emit commitData(line);
+        emit closeEditor(line, QAbstractItemDelegate::NoHint);
+        return true;
+      }
+    }
+    return QStyledItemDelegate::eventFilter(object, event);
   }
 
   void paint(QPainter* painter, const QStyleOptionViewItem& option,
@@ -70,6 +150,23 @@ class SourceListDelegate : public QStyledItemDelegate {
   }
 
  private:
+  static int TimeEditorWidth(const QLineEdit& line) {
+    QStyleOptionFrame frame;
+    frame.initFrom(&line);
+    frame.rect = line.rect();
+    frame.lineWidth = line.hasFrame()
+                          ? line.style()->pixelMetric(QStyle::PM_DefaultFrameWidth, &frame, &line)
+                          : 0;
+    const QMargins margins = line.textMargins();
+    // The line edit's own inner margin of 2 on each side, and the cursor.
+    const int text = line.fontMetrics().horizontalAdvance(QStringLiteral("00:00:00")) +
+                     margins.left() + margins.right() + 2 * 2 + 2;
+    return line.style()
+        ->sizeFromContents(QStyle::CT_LineEdit, &frame, QSize(text, line.fontMetrics().height()),
+                           &line)
+        .width();
+  }
+
   TSourceListView* view_;
 };
 
@@ -129,9 +226,39 @@ bool SourceListModel::setData(const QModelIndex& index, const QVariant& value, i
 QVariant SourceListModel::headerData(int section, Qt::Orientation orientation, int role) const {
   if (orientation != Qt::Horizontal || section < 0 || section >= kSourceColumnCount) return {};
   if (role == Qt::DisplayRole) return Captions()[section];
-  // Column 0 has a picture instead of a caption.
-  if (role == Qt::DecorationRole && section == kCheckColumn) return QIcon(":/artwork/check.svg");
+  if (section != kCheckColumn) return {};
+  // Column 0 has a tick box instead of a caption: ticked when every row is,
+  // mixed when some are.
+  const Qt::CheckState state = CheckedRows();
+  if (role == Qt::CheckStateRole) return state;
+  if (role == Qt::DecorationRole) {
+    switch (state) {
+      case Qt::Checked:
+        return QIcon(":/artwork/check.svg");
+      case Qt::PartiallyChecked:
+        return QIcon(":/artwork/check_mixed.svg");
+      case Qt::Unchecked:
+        break;
+    }
+    return QIcon(":/artwork/uncheck.svg");
+  }
+  if (role == Qt::ToolTipRole) return QStringLiteral("Tick or untick every file");
   return {};
+}
+
+Qt::CheckState SourceListModel::CheckedRows() const {
+  int checked = 0;
+  for (int row = 0; row < list_.RowCount(); ++row) {
+    if (list_.Cell(row, SourceColumn::CheckStatus) == "True") ++checked;
+  }
+  if (checked == 0) return Qt::Unchecked;
+  return checked == list_.RowCount() ? Qt::Checked : Qt::PartiallyChecked;
+}
+
+void SourceListModel::SetAllChecked(bool checked) {
+  for (int row = 0; row < list_.RowCount(); ++row) {
+    list_.SetCell(row, SourceColumn::CheckStatus, checked ? "True" : "False");
+  }
 }
 
 Qt::ItemFlags SourceListModel::flags(const QModelIndex& index) const {
@@ -142,18 +269,16 @@ Qt::ItemFlags SourceListModel::flags(const QModelIndex& index) const {
   return flags;
 }
 
-Qt::DropActions SourceListModel::supportedDragActions() const {
-  return Qt::MoveAction | Qt::CopyAction;
-}
+// Rows leave the list as copies of their files at most: a file manager must
+// never be offered to move (or delete) the person's songs.
+Qt::DropActions SourceListModel::supportedDragActions() const { return Qt::CopyAction; }
 
-Qt::DropActions SourceListModel::supportedDropActions() const {
-  return Qt::MoveAction | Qt::CopyAction;
-}
+Qt::DropActions SourceListModel::supportedDropActions() const { return Qt::CopyAction; }
 
-QStringList SourceListModel::mimeTypes() const { return {"text/uri-list"}; }
+QStringList SourceListModel::mimeTypes() const { return {"text/uri-list", kRowsMimeType}; }
 
 // The dragged rows travel as their files, so that a file manager or another
-// program can take them.
+// program can take a copy, and as the program's own row type.
 QMimeData* SourceListModel::mimeData(const QModelIndexList& indexes) const {
   QList<QUrl> urls;
   QList<int> rows;
@@ -161,19 +286,27 @@ QMimeData* SourceListModel::mimeData(const QModelIndexList& indexes) const {
     if (!rows.contains(index.row())) rows.append(index.row());
   }
   std::sort(rows.begin(), rows.end());
+  QStringList row_texts;
   for (int row : rows) {
     urls.append(
         QUrl::fromLocalFile(QString::fromStdString(list_.Cell(row, SourceColumn::FileName))));
+    row_texts.append(QString::number(row));
   }
   auto* mime = new QMimeData;
   mime->setUrls(urls);
+  mime->setData(kRowsMimeType, row_texts.join(',').toUtf8());
   return mime;
+}
+
+bool IsSourceRowsDrag(const QMimeData* mime) {
+  return mime != nullptr && mime->hasFormat(kRowsMimeType);
 }
 
 void SourceListModel::RowsInserted(int first, int last) {
   // The rows are already in the list: they were appended at its end.
   beginInsertRows({}, first, last);
   endInsertRows();
+  emit headerDataChanged(Qt::Horizontal, kCheckColumn, kCheckColumn);
   emit listSelectionChanged();
 }
 
@@ -182,12 +315,16 @@ void SourceListModel::RowsRemoved(int, int) {
   // then shown again from the list.
   beginResetModel();
   endResetModel();
+  emit headerDataChanged(Qt::Horizontal, kCheckColumn, kCheckColumn);
   emit listSelectionChanged();
 }
 
 void SourceListModel::CellChanged(int row, SourceColumn column) {
   const QModelIndex cell = index(row, static_cast<int>(column));
   emit dataChanged(cell, cell);
+  if (column == SourceColumn::CheckStatus) {
+    emit headerDataChanged(Qt::Horizontal, kCheckColumn, kCheckColumn);
+  }
 }
 
 void SourceListModel::SelectionChanged() { emit listSelectionChanged(); }
@@ -205,8 +342,11 @@ TSourceListView::TSourceListView(QWidget* parent)
   setAllColumnsShowFocus(true);
   setSelectionMode(QAbstractItemView::ExtendedSelection);
   setSelectionBehavior(QAbstractItemView::SelectRows);
-  setEditTriggers(QAbstractItemView::CurrentChanged | QAbstractItemView::SelectedClicked |
-                  QAbstractItemView::DoubleClicked | QAbstractItemView::EditKeyPressed);
+  // A time cell opens its editor on a double click, a click on a selected
+  // row, or F2; not on the first click of a double click (the second would
+  // land in the editor and select one field).
+  setEditTriggers(QAbstractItemView::SelectedClicked | QAbstractItemView::DoubleClicked |
+                  QAbstractItemView::EditKeyPressed);
   setDragEnabled(true);
   setAcceptDrops(true);
   setDropIndicatorShown(false);
@@ -214,6 +354,14 @@ TSourceListView::TSourceListView(QWidget* parent)
   header()->setSectionsMovable(true);
   header()->setStretchLastSection(false);
   header()->setSectionResizeMode(QHeaderView::Interactive);
+  // The tick box in the header ticks every row, or unticks them all when
+  // every row is ticked already.
+  header()->setSectionsClickable(true);
+  header()->setHighlightSections(false);
+  connect(header(), &QHeaderView::sectionClicked, this, [this](int section) {
+    if (section != kCheckColumn) return;
+    model_->SetAllChecked(model_->CheckedRows() != Qt::Checked);
+  });
 
   connect(selectionModel(), &QItemSelectionModel::selectionChanged, this,
           &TSourceListView::ViewSelectionChanged);
@@ -269,6 +417,12 @@ void TSourceListView::ViewCurrentChanged(const QModelIndex& current) {
   syncing_ = false;
 }
 
+void TSourceListView::closeEditor(QWidget* editor, QAbstractItemDelegate::EndEditHint hint) {
+  QTreeView::closeEditor(editor, hint);
+  // The focus the list lost while the editor was open shows now.
+  ShowListSelection();
+}
+
 void TSourceListView::ShowListSelection() {
   if (syncing_) return;
   syncing_ = true;
@@ -280,18 +434,25 @@ void TSourceListView::ShowListSelection() {
   selectionModel()->select(selection, QItemSelectionModel::ClearAndSelect);
   const int focused = list.FocusedRow();
   const QModelIndex current = focused >= 0 ? model_->index(focused, 1) : QModelIndex();
+  // Moving the view's current cell would close an open time editor in the
+  // middle of typing (a change in the Start Time editor takes the list's
+  // focus away); the view catches up when the editor closes.
+  if (state() == QAbstractItemView::EditingState) {
+    syncing_ = false;
+    return;
+  }
   if (current != selectionModel()->currentIndex()) {
     selectionModel()->setCurrentIndex(current, QItemSelectionModel::NoUpdate);
   }
   syncing_ = false;
 }
 
-void TSourceListView::startDrag(Qt::DropActions actions) {
+void TSourceListView::startDrag(Qt::DropActions) {
   const QModelIndexList rows = selectionModel()->selectedRows();
   if (rows.isEmpty()) return;
   auto* drag = new QDrag(this);
   drag->setMimeData(model_->mimeData(rows));
-  drag->exec(actions, Qt::MoveAction);
+  drag->exec(Qt::CopyAction, Qt::CopyAction);
   emit dxTreeSourceFileInfoEndDrag(drag->target());
 }
 

@@ -1,9 +1,10 @@
 // The source list on the screen: dxTreeSourceFileInfo, a view over the
 // window-free SourceFileList model. Seven columns with their captions, a
-// check box in column 0 ("True"/"False"), hh:mm:ss editors (input mask
-// 00:00:00) in Start Time and End Time, grid lines, several selected rows,
+// check box in column 0 ("True"/"False"), hh:mm:ss editors in Start Time and
+// End Time that commit only whole, valid times, grid lines, several selected rows,
 // column widths spread in the proportions 16, 68, 28, 28, 28, 28, 28, rows
-// that can be dragged out, and files dropped on it handed on.
+// that can be dragged out (as copies of their files at most), a header tick
+// box for every row, and files dropped on it handed on.
 //
 // The model owns the SourceFileList (and the view owns the model), so the rows
 // live as long as the list window. The person's selection and focus go to the
@@ -15,6 +16,8 @@
 #include <QTreeView>
 
 #include "SourceFileList.h"
+
+class QMimeData;
 
 class SourceListModel : public QAbstractTableModel, public SourceFileList::Observer {
   Q_OBJECT
@@ -37,6 +40,10 @@ class SourceListModel : public QAbstractTableModel, public SourceFileList::Obser
   QMimeData* mimeData(const QModelIndexList& indexes) const override;
 
   SourceFileList& List() { return list_; }
+  // Checked when every row is ticked, unchecked when none is (or there are no
+  // rows), partially checked otherwise.
+  Qt::CheckState CheckedRows() const;
+  void SetAllChecked(bool checked);
 
   // SourceFileList::Observer
   void RowsInserted(int first, int last) override;
@@ -81,6 +88,9 @@ class TSourceListView : public QTreeView {
   void dxTreeSourceFileInfoEndDrag(QObject* target);
   // Files from outside were dropped on the list, in drop order.
   void filesDropped(const QStringList& files);
+  // A typed Start or End Time was not a time; `reason` says why. The list
+  // is unchanged.
+  void timeRefused(const QString& reason);
   // The person clicked in the list or pressed / released a key in it.
   void listClicked();
   void listKeyDown(int key);
@@ -89,6 +99,7 @@ class TSourceListView : public QTreeView {
  protected:
   void resizeEvent(QResizeEvent* event) override;
   void startDrag(Qt::DropActions actions) override;
+  void closeEditor(QWidget* editor, QAbstractItemDelegate::EndEditHint hint) override;
   void dragEnterEvent(QDragEnterEvent* event) override;
   void dragMoveEvent(QDragMoveEvent* event) override;
   void dropEvent(QDropEvent* event) override;
@@ -106,6 +117,10 @@ class TSourceListView : public QTreeView {
   // this does not flow back into the list.
   bool syncing_ = false;
 };
+
+// Whether a drag carries rows of a Tonbrix source list (rather than files
+// from outside).
+bool IsSourceRowsDrag(const QMimeData* mime);
 
 // Qt's filter syntax for an open dialog's "Caption|patterns|..." filter text:
 // "Caption (patterns)" entries, patterns separated by blanks, empty ones dropped.
