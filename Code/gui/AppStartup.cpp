@@ -18,6 +18,12 @@ void TApplicationContext::Terminate() {
   QCoreApplication::quit();
 }
 
+void TApplicationContext::EndAtOnce() {
+  Terminated = true;
+  // quit() would first close every window, running their close handlers.
+  QCoreApplication::exit(0);
+}
+
 void InitApplication(TApplicationContext& context, TFrmMainForm& main_form) {
   // TCommonLib keeps the log and the process table it is given, and the
   // controller keeps all of them, so the utility objects come first.

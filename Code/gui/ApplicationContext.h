@@ -60,4 +60,8 @@ struct TApplicationContext {
   // the main window closed); the message loop stops at its next turn.
   bool Terminated = false;
   void Terminate();
+  // Ends the application at once, the way a power-off wants it: no window is
+  // closed first, so no close handler runs and nothing is asked or saved;
+  // every running event loop, the batch's own included, returns.
+  void EndAtOnce();
 };

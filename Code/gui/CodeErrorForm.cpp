@@ -18,10 +18,11 @@ void TLinkLabel::mouseReleaseEvent(QMouseEvent* event) {
   QLabel::mouseReleaseEvent(event);
 }
 
-TFrmCodeErrorForm::TFrmCodeErrorForm(ShellLauncher& launcher, const QString& app_dir,
-                                     QWidget* owner)
+TFrmCodeErrorForm::TFrmCodeErrorForm(ShellLauncher& launcher, UserInterface& ui,
+                                     const QString& app_dir, QWidget* owner)
     : QDialog(owner, Qt::Dialog | Qt::MSWindowsFixedSizeDialogHint),
       launcher_(launcher),
+      ui_(ui),
       app_dir_(app_dir) {
   setObjectName("FrmCodeErrorForm");
   setWindowTitle("Error Info");
@@ -90,9 +91,12 @@ void TFrmCodeErrorForm::PlaceLink() {
   Label2->move(x, top);
 }
 
-void TFrmCodeErrorForm::Label2Click() { launcher_.OpenUrl(UrlForAddress(kCodecHelp, app_dir_)); }
+void TFrmCodeErrorForm::Label2Click() {
+  OpenForPerson(launcher_, ui_, UrlForAddress(kCodecHelp, app_dir_), "the page about codecs");
+}
 
-int ShowCodeErrorForm(ShellLauncher& launcher, const QString& app_dir, QWidget* owner) {
-  TFrmCodeErrorForm dialog(launcher, app_dir, owner);
+int ShowCodeErrorForm(ShellLauncher& launcher, UserInterface& ui, const QString& app_dir,
+                      QWidget* owner) {
+  TFrmCodeErrorForm dialog(launcher, ui, app_dir, owner);
   return dialog.exec();
 }

@@ -32,9 +32,11 @@ class TFrmCodeErrorForm : public QDialog {
 
  public:
   // `app_dir`: the program folder, where the help page lies.
-  TFrmCodeErrorForm(ShellLauncher& launcher, const QString& app_dir, QWidget* owner);
+  TFrmCodeErrorForm(ShellLauncher& launcher, UserInterface& ui, const QString& app_dir,
+                    QWidget* owner);
 
-  // Opens the codec help in the default browser; the dialog stays open.
+  // Opens the codec help in the default browser (or says where it is); the
+  // dialog stays open.
   void Label2Click();
 
   QLabel* Image1;
@@ -49,9 +51,11 @@ class TFrmCodeErrorForm : public QDialog {
   void PlaceLink();
 
   ShellLauncher& launcher_;
+  UserInterface& ui_;
   QString app_dir_;
 };
 
 // Shows a new codec-missing dialog modally over `owner`; returns its result
 // (QDialog::Accepted for OK).
-int ShowCodeErrorForm(ShellLauncher& launcher, const QString& app_dir, QWidget* owner);
+int ShowCodeErrorForm(ShellLauncher& launcher, UserInterface& ui, const QString& app_dir,
+                      QWidget* owner);

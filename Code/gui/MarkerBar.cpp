@@ -183,12 +183,15 @@ void TMarkerBar::Layout() {
   const int a = Panel2->width();
   const int b = Panel3->width();
   const int h = sm::kBarHeight;
+  const QPoint start_before = Splitter1->pos();
+  const QPoint end_before = Splitter2->pos();
   Panel2->setGeometry(0, 0, a, h);
   Splitter1->setGeometry(sm::StartHandleLeft(a), 0, sm::kHandleWidth, h);
   const int middle = sm::StartHandleLeft(a) + sm::kHandleWidth;
   Panel4->setGeometry(middle, 0, sm::EndHandleLeft(b) - middle, h);
   Splitter2->setGeometry(sm::EndHandleLeft(b), 0, sm::kHandleWidth, h);
   Panel3->setGeometry(sm::kBarWidth - b, 0, b, h);
+  if (Splitter1->pos() != start_before || Splitter2->pos() != end_before) emit handlesMoved();
 }
 
 void TMarkerBar::resizeEvent(QResizeEvent* event) {

@@ -71,6 +71,9 @@ class TMarkerBar : public QWidget {
                        Qt::KeyboardModifiers modifiers, bool double_click);
   // New slices of the waveform are shown.
   void waveformChanged();
+  // The handles have a new place (a drag, a nudge, the marker placed for a
+  // row); their faces want painting again.
+  void handlesMoved();
 
  protected:
   void paintEvent(QPaintEvent* event) override;

@@ -104,7 +104,8 @@ void QtUserInterface::Pause(int milliseconds) {
   // A local event loop keeps timers, queued engine output and clicks running
   // while the time passes, without keeping a core busy.
   QEventLoop loop;
-  QTimer::singleShot(milliseconds, &loop, &QEventLoop::quit);
+  // A coarse timer may end the pause up to 5 % early.
+  QTimer::singleShot(milliseconds, Qt::PreciseTimer, &loop, &QEventLoop::quit);
   loop.exec();
 }
 

@@ -2,7 +2,19 @@
 
 #include <QDesktopServices>
 
+#include "UserInterface.h"
+
 bool DesktopLauncher::OpenUrl(const QUrl& url) { return QDesktopServices::openUrl(url); }
+
+void OpenForPerson(ShellLauncher& launcher, UserInterface& ui, const QUrl& url,
+                   const QString& what) {
+  if (launcher.OpenUrl(url)) return;
+  const QString where =
+      url.isLocalFile() ? "It is here: " + url.toLocalFile() : "The address is: " + url.toString();
+  const QString text =
+      "Tonbrix could not open " + what + ": no program on this computer opens it.\n\n" + where;
+  ui.MessageBox(text.toStdString(), MessageIcon::Warning, MessageButtons::Ok);
+}
 
 QUrl UrlForAddress(const QString& text, const QString& folder) {
   const QUrl url(text, QUrl::StrictMode);

@@ -12,8 +12,8 @@
 class ShellLauncher {
  public:
   virtual ~ShellLauncher() = default;
-  // Hands `url` to the desktop; false when nothing could open it. Callers that
-  // launch on the person's behalf ignore the result: a failed launch is silent.
+  // Hands `url` to the desktop; false when nothing could open it (callers on
+  // the person's behalf use OpenForPerson, which then says so).
   virtual bool OpenUrl(const QUrl& url) = 0;
 };
 
@@ -22,6 +22,15 @@ class DesktopLauncher : public ShellLauncher {
  public:
   bool OpenUrl(const QUrl& url) override;
 };
+
+class UserInterface;
+
+// Hands `url` to the desktop for the person. When nothing on this computer
+// opens it (no browser, mail program or file manager), a warning box through
+// `ui` says what could not be opened (`what`, e.g. "the help page") and where
+// it is: the file's or folder's path, or the address.
+void OpenForPerson(ShellLauncher& launcher, UserInterface& ui, const QUrl& url,
+                   const QString& what);
 
 // The address `text` as a URL. A text with a scheme (https:, mailto:, file:)
 // is taken as it is; anything else names a file relative to `folder` (ending in

@@ -21,6 +21,7 @@
 #include "MainFormInputs.h"
 #include "MarkerBar.h"
 #include "PictureButton.h"
+#include "SourceListView.h"
 
 namespace {
 
@@ -71,8 +72,11 @@ const char kControlStyle[] = R"(
     padding: 2px 8px; selection-background-color: #2ec4b6; font-size: 13px;
   }
   QComboBox:hover, QLineEdit:hover { border-color: #2ec4b6; }
+  QComboBox:focus, QLineEdit:focus { border: 2px solid #2ec4b6; padding: 1px 7px; }
   QComboBox:disabled { color: #6f7c98; }
   QComboBox::drop-down { border: none; width: 22px; }
+  QComboBox::down-arrow { image: url(:/artwork/combo_arrow.svg); width: 10px; height: 6px; }
+  QComboBox::down-arrow:disabled { image: none; }
   QComboBox QAbstractItemView {
     background: #121826; color: #f4f6fb; selection-background-color: #2ec4b6;
   }
@@ -81,6 +85,7 @@ const char kControlStyle[] = R"(
     border: 1px solid #34415c; gridline-color: #2a3347; font-size: 12px;
     selection-background-color: #2ec4b6; selection-color: #0f1420;
   }
+  QTreeView:focus { border: 1px solid #2ec4b6; }
   QHeaderView::section {
     background: #253049; color: #c9d2e6; border: none; border-right: 1px solid #34415c;
     border-bottom: 1px solid #34415c; padding: 3px 4px; font-size: 12px;
@@ -88,6 +93,7 @@ const char kControlStyle[] = R"(
   QCheckBox::indicator { width: 16px; height: 16px; }
   QCheckBox::indicator:unchecked { image: url(:/artwork/uncheck.svg); }
   QCheckBox::indicator:checked { image: url(:/artwork/check.svg); }
+  QCheckBox:focus { border: 1px solid #2ec4b6; border-radius: 4px; }
 )";
 
 }  // namespace
@@ -102,6 +108,9 @@ TFrmMainForm::TFrmMainForm(TApplicationContext& context, std::unique_ptr<MediaGr
   setWindowIcon(QIcon(artwork::Picture("logo", QSize(64, 64), 2)));
   setStyleSheet(kControlStyle);
   resize(kDesignWidth, kDesignHeight);
+  // One size only: the window cannot be maximised or made larger.
+  setWindowFlag(Qt::WindowMaximizeButtonHint, false);
+  setMaximumSize(kDesignWidth, kMinimumHeight);
 
   auto* shape = new TFormShape(this);
   shape->setObjectName("rzfrmshpfrmConverter");
@@ -116,7 +125,14 @@ TFrmMainForm::TFrmMainForm(TApplicationContext& context, std::unique_ptr<MediaGr
   FormResize();
 }
 
-TFrmMainForm::~TFrmMainForm() = default;
+TFrmMainForm::~TFrmMainForm() {
+  // The children outlive this part of the window: what they signal while Qt
+  // tears them down (an open cell editor commits as it loses the focus) must
+  // not reach handlers of a window that is gone.
+  dxTreeSourceFileInfo->Model()->blockSignals(true);
+  dxTreeSourceFileInfo->blockSignals(true);
+  Panel1->blockSignals(true);
+}
 
 MainFormInputs& TFrmMainForm::Inputs() { return *inputs_; }
 
@@ -265,7 +281,6 @@ void TFrmMainForm::BuildSettings() {
 }
 
 void TFrmMainForm::BuildList() {
-
   const int x = 598;
   btnOpenFile = MakeButton("btnOpenFile", "open", "Add files", QRect(x, 318, 72, 34), this);
   btnRemoveFile =
@@ -306,14 +321,17 @@ void TFrmMainForm::BuildActions() {
   connect(btnSelectOutputFolder, &QAbstractButton::clicked, this,
           &TFrmMainForm::btnSelectOutputFolderClick);
 
+  // The handles' faces are painted again 10 ms after the bar changed, not
+  // for ever: an idle program must not wake up a hundred times a second.
   tmrPaintSP = new QTimer(this);
   tmrPaintSP->setObjectName("tmrPaintSP");
   tmrPaintSP->setInterval(10);
+  tmrPaintSP->setSingleShot(true);
   connect(tmrPaintSP, &QTimer::timeout, this, [this] {
     Splitter1->update();
     Splitter2->update();
   });
-  tmrPaintSP->start();
+  connect(MarkerBar(), &TMarkerBar::handlesMoved, tmrPaintSP, qOverload<>(&QTimer::start));
 }
 
 void TFrmMainForm::RefreshArtwork() {

@@ -42,6 +42,11 @@ class MainFormInputs;
 class TMarkerBar;
 class MainFormProfileControls;
 
+// Where a window of `size` goes on a screen whose free area is `available`:
+// centred, moved inside it, and with its top-left corner on it when it is the
+// larger.
+QPoint PlaceInside(const QRect& available, const QSize& size);
+
 class TFrmMainForm : public QWidget {
   Q_OBJECT
 
@@ -222,6 +227,7 @@ class TFrmMainForm : public QWidget {
   void dropEvent(QDropEvent* event) override;
   bool eventFilter(QObject* watched, QEvent* event) override;
   void resizeEvent(QResizeEvent* event) override;
+  void changeEvent(QEvent* event) override;
   void closeEvent(QCloseEvent* event) override;
 
  private:

@@ -8,6 +8,7 @@
 #include <QScreen>
 #include <QTimer>
 #include <QWindow>
+#include <algorithm>
 
 #include "AppStartup.h"
 #include "CodeErrorForm.h"
@@ -35,7 +36,7 @@ void TFrmMainForm::ShowMainForm() {
   RefreshArtwork();
   CutOutline();
   if (QScreen* screen = QGuiApplication::primaryScreen())
-    move(screen->availableGeometry().center() - rect().center());
+    move(PlaceInside(screen->availableGeometry(), frameGeometry().size()));
   RunHandler(context_.Ui, [this] { FormShow(); });
   if (context_.Terminated) return;
   show();
@@ -59,6 +60,26 @@ void TFrmMainForm::FormShow() {
 void TFrmMainForm::RegisterDropTarget() { setAcceptDrops(true); }
 
 void TFrmMainForm::FormResize() { setMinimumSize(kMinimumWidth, kMinimumHeight); }
+
+void TFrmMainForm::changeEvent(QEvent* event) {
+  QWidget::changeEvent(event);
+  // The layout is drawn for one size: a maximise asked by the window manager
+  // (a double click, a key) is undone.
+  if (event->type() == QEvent::WindowStateChange && (windowState() & Qt::WindowMaximized)) {
+    QTimer::singleShot(0, this, [this] { setWindowState(windowState() & ~Qt::WindowMaximized); });
+  }
+}
+
+QPoint PlaceInside(const QRect& available, const QSize& size) {
+  const QPoint centred = available.center() - QPoint(size.width() / 2, size.height() / 2);
+  // A window larger than the screen keeps its title band on it: its top-left
+  // corner wins over its bottom-right one.
+  const int x =
+      std::max(available.left(), std::min(centred.x(), available.right() + 1 - size.width()));
+  const int y =
+      std::max(available.top(), std::min(centred.y(), available.bottom() + 1 - size.height()));
+  return {x, y};
+}
 
 void TFrmMainForm::closeEvent(QCloseEvent* event) {
   if (!closing_) {
@@ -137,17 +158,21 @@ void TFrmMainForm::actCloseWindowExecute() { close(); }
 
 void TFrmMainForm::ActSysHomePageExecute() {
   const QString folder = QString::fromStdString(context_.SoftInfo.AppPath);
-  context_.Launcher.OpenUrl(
-      UrlForAddress(QString::fromStdString(context_.SoftInfo.HomePage), folder));
+  OpenForPerson(context_.Launcher, context_.Ui,
+                UrlForAddress(QString::fromStdString(context_.SoftInfo.HomePage), folder),
+                "the home page");
 }
 
 void TFrmMainForm::ActSysEmailExecute() {
-  context_.Launcher.OpenUrl(QUrl("mailto:" + QString::fromStdString(context_.SoftInfo.EMail)));
+  OpenForPerson(context_.Launcher, context_.Ui,
+                QUrl("mailto:" + QString::fromStdString(context_.SoftInfo.EMail)), "a new e-mail");
 }
 
 void TFrmMainForm::ActSysHelpExecute() {
-  context_.Launcher.OpenUrl(
-      QUrl::fromLocalFile(QString::fromStdString(context_.SoftInfo.AppPath) + "Help.html"));
+  OpenForPerson(
+      context_.Launcher, context_.Ui,
+      QUrl::fromLocalFile(QString::fromStdString(context_.SoftInfo.AppPath) + "Help.html"),
+      "the help page");
 }
 
 void TFrmMainForm::ActSysAboutExecute() {
@@ -176,5 +201,6 @@ void TFrmMainForm::btnSelectOutputFolderClick() {
 }
 
 int TFrmMainForm::ShowCodeErrorForm() {
-  return ::ShowCodeErrorForm(context_.Launcher, QString::fromStdString(context_.AppDir), this);
+  return ::ShowCodeErrorForm(context_.Launcher, context_.Ui,
+                             QString::fromStdString(context_.AppDir), this);
 }

@@ -74,7 +74,6 @@ TfrmConverting::TfrmConverting(QWidget* main_window)
   connect(tmrChanging, &QTimer::timeout, this, &TfrmConverting::tmrChangingTimer);
   connect(actRefreshProgress, &QAction::triggered, this,
           &TfrmConverting::actRefreshProgressExecute);
-  tmrChanging->start();
 }
 
 void TfrmConverting::SetCustomProc(TCustomProc* custom_proc, UserInterface* ui) {
@@ -117,7 +116,13 @@ void TfrmConverting::showEvent(QShowEvent* event) {
     move(owner->geometry().center() - QPoint(width() / 2, height() / 2));
   }
   FormShow();
+  tmrChanging->start();
   QDialog::showEvent(event);
+}
+
+void TfrmConverting::hideEvent(QHideEvent* event) {
+  tmrChanging->stop();
+  QDialog::hideEvent(event);
 }
 
 void TfrmConverting::FormShow() {
@@ -156,4 +161,4 @@ void TfrmConverting::FormClose() {
   RunHandler(*ui_, [this] { custom_proc_->ProgressFormClose(); });
 }
 
-void TfrmConverting::reject() { close(); }
+void TfrmConverting::reject() {}

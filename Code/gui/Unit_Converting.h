@@ -59,8 +59,11 @@ class TfrmConverting : public QDialog {
 
  protected:
   void showEvent(QShowEvent* event) override;
+  // The spinner turns only while the window is up.
+  void hideEvent(QHideEvent* event) override;
   void closeEvent(QCloseEvent* event) override;
-  // Escape closes the window the way its close box does.
+  // The window has no Cancel button: Escape does nothing (only Stop and the
+  // close box end a batch).
   void reject() override;
 
  private:

@@ -5,15 +5,20 @@
 #include <QtTest>
 
 #include "CodeErrorForm.h"
+#include "ModalAnswer.h"
+#include "QtUserInterface.h"
 #include "ShellTestSupport.h"
 
 class CodeErrorFormTest : public QObject {
   Q_OBJECT
 
+ private:
+  QtUserInterface ui_;
+
  private slots:
   void textsAndFrame() {
     RecordingLauncher launcher;
-    TFrmCodeErrorForm form(launcher, "/opt/Tonbrix/", nullptr);
+    TFrmCodeErrorForm form(launcher, ui_, "/opt/Tonbrix/", nullptr);
     QCOMPARE(form.windowTitle(), QString("Error Info"));
     QCOMPARE(form.size(), QSize(413, 96));
     QCOMPARE(form.minimumSize(), form.maximumSize());
@@ -37,7 +42,7 @@ class CodeErrorFormTest : public QObject {
 
   void linkOpensTheCodecHelpAndTheDialogStays() {
     RecordingLauncher launcher;
-    TFrmCodeErrorForm form(launcher, "/opt/Tonbrix/", nullptr);
+    TFrmCodeErrorForm form(launcher, ui_, "/opt/Tonbrix/", nullptr);
     form.show();
     QVERIFY(QTest::qWaitForWindowExposed(&form));
     QTest::mouseClick(form.Label2, Qt::LeftButton);
@@ -45,6 +50,22 @@ class CodeErrorFormTest : public QObject {
     QUrl expected = QUrl::fromLocalFile("/opt/Tonbrix/Help.html");
     expected.setFragment("codecs");
     QCOMPARE(launcher.Opened[0], expected);
+    QVERIFY(form.isVisible());
+  }
+
+  // Without a browser the person is told where the codec help lies.
+  void linkWithoutABrowserSaysWhereTheHelpIs() {
+    RecordingLauncher launcher;
+    launcher.Fails = true;
+    TFrmCodeErrorForm form(launcher, ui_, "/opt/Tonbrix/", nullptr);
+    form.show();
+    QVERIFY(QTest::qWaitForWindowExposed(&form));
+    auto answer = ModalAnswer::PressButton(QMessageBox::Ok);
+    QTest::mouseClick(form.Label2, Qt::LeftButton);
+    QVERIFY(answer->Answered());
+    QCOMPARE(answer->Seen().icon, QMessageBox::Warning);
+    QVERIFY2(answer->Seen().text.contains("/opt/Tonbrix/Help.html"),
+             qPrintable(answer->Seen().text));
     QVERIFY(form.isVisible());
   }
 
@@ -60,7 +81,7 @@ class CodeErrorFormTest : public QObject {
       seen_modal = dialog->parentWidget() == &owner;
       dialog->BitBtn1->click();
     });
-    QCOMPARE(ShowCodeErrorForm(launcher, "/opt/Tonbrix/", &owner), int(QDialog::Accepted));
+    QCOMPARE(ShowCodeErrorForm(launcher, ui_, "/opt/Tonbrix/", &owner), int(QDialog::Accepted));
     QVERIFY(seen_modal);
     QVERIFY(launcher.Opened.empty());
   }

@@ -174,6 +174,15 @@ class QtUserInterfaceTest : public QObject {
     QVERIFY(clock.elapsed() >= 150);
   }
 
+  // The batch's pauses of two and three seconds are never cut short (a
+  // coarse timer may fire up to 5 % early).
+  void longPauseLastsItsWholeTime() {
+    QElapsedTimer clock;
+    clock.start();
+    ui_.Pause(2000);
+    QVERIFY2(clock.elapsed() >= 2000, qPrintable(QString::number(clock.elapsed())));
+  }
+
   void processMessagesRunsQueuedCalls() {
     bool ran = false;
     QMetaObject::invokeMethod(

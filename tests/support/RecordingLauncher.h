@@ -11,7 +11,9 @@ class RecordingLauncher : public ShellLauncher {
  public:
   bool OpenUrl(const QUrl& url) override {
     Opened.push_back(url);
-    return true;
+    return !Fails;
   }
   std::vector<QUrl> Opened;
+  // Set to stand for a desktop without a browser or file manager.
+  bool Fails = false;
 };
