@@ -4,9 +4,6 @@
 // running; the progress window's own controls and spinner.
 #include <QCheckBox>
 #include <QComboBox>
-#include <QJsonArray>
-#include <QJsonDocument>
-#include <QJsonObject>
 #include <QLabel>
 #include <QLineEdit>
 #include <QProcess>
@@ -17,49 +14,15 @@
 #include <QTimer>
 #include <fstream>
 
-#include "AppRig.h"
 #include "../list/ListFixtures.h"
+#include "AppRig.h"
 #include "FormatTables.h"
 #include "ModalAnswer.h"
+#include "ProbeFile.h"
 #include "SourceListView.h"
 #include "Unit_Converting.h"
 
 namespace {
-
-struct Probe {
-  QString codec;
-  int sample_rate = 0;
-  int channels = 0;
-  double duration = -1;
-};
-
-Probe ProbeFile(const QString& path) {
-  QProcess ffprobe;
-  ffprobe.start("ffprobe",
-                {"-v", "error", "-show_entries",
-                 "stream=codec_name,sample_rate,channels:format=duration", "-of", "json", path});
-  ffprobe.waitForFinished(30000);
-  const QJsonObject root = QJsonDocument::fromJson(ffprobe.readAllStandardOutput()).object();
-  Probe probe;
-  const QJsonArray streams = root["streams"].toArray();
-  if (!streams.isEmpty()) {
-    const QJsonObject stream = streams.at(0).toObject();
-    probe.codec = stream["codec_name"].toString();
-    probe.sample_rate = stream["sample_rate"].toString().toInt();
-    probe.channels = stream["channels"].toInt();
-  }
-  probe.duration = root["format"].toObject()["duration"].toString().toDouble();
-  if (probe.codec == "amr_nb") {
-    // An AMR file holds no length: ffprobe guesses it from the bit rate. The
-    // frames tell the truth, 20 ms each.
-    QProcess count;
-    count.start("ffprobe", {"-v", "error", "-count_packets", "-select_streams", "a:0",
-                            "-show_entries", "stream=nb_read_packets", "-of", "csv=p=0", path});
-    count.waitForFinished(30000);
-    probe.duration = count.readAllStandardOutput().trimmed().toInt() * 0.020;
-  }
-  return probe;
-}
 
 QStringList ParameterLines(const std::string& app_dir) {
   QFile log(QString::fromStdString(app_dir) + "log.txt");

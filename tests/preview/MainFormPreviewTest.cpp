@@ -18,6 +18,7 @@
 #include "SourceListView.h"
 #include "TonbrixProgram.h"
 #include "Unit_Convert.h"
+#include "WindowInput.h"
 
 namespace {
 
@@ -96,12 +97,12 @@ class MainFormPreviewTest : public QObject {
   // Dragged past each other, the handles stop with one pixel between them.
   void handlesNeverPassEachOther() {
     AddAndSelect({song200_});
-    Drag(form_->Splitter2, -150);
+    window_input::DragHandle(form_->Splitter2, -150);
     const int end_left = form_->Splitter2->x();
-    Drag(form_->Splitter1, 250);
+    window_input::DragHandle(form_->Splitter1, 250);
     QCOMPARE(form_->Splitter1->x() + 19 + 1, end_left);
     QCOMPARE(form_->Panel4->width(), 1);
-    Drag(form_->Splitter2, -100);
+    window_input::DragHandle(form_->Splitter2, -100);
     QCOMPARE(form_->Splitter2->x(), end_left);
     QVERIFY(Cell(0, SourceColumn::StartTime) <= Cell(0, SourceColumn::EndTime));
   }
@@ -110,9 +111,10 @@ class MainFormPreviewTest : public QObject {
     AddAndSelect({song200_});
     DragEndTo(40);
     QCOMPARE(form_->Panel3->width(), 40);
-    Drag(form_->Splitter2, 100);
+    window_input::DragHandle(form_->Splitter2, 100);
     QCOMPARE(form_->Panel3->width(), 1);
-    QCOMPARE(Cell(0, SourceColumn::EndTime), std::string("00:03:22"));  // 101 percent
+    // The far right reads 101 percent; the end stays the end of the file.
+    QCOMPARE(Cell(0, SourceColumn::EndTime), std::string("00:03:20"));
   }
 
   void clicksOnTheOuterImages_data() {
@@ -160,13 +162,13 @@ class MainFormPreviewTest : public QObject {
     List().SetCell(1, SourceColumn::StartTime, "00:00:30");  // not by the person
     SetByPerson(0, SourceColumn::EndTime, "00:02:30");
     SetByPerson(0, SourceColumn::StartTime, "00:04:00");
-    QCOMPARE(Cell(0, SourceColumn::StartTime), std::string("00:03:20"));
+    QCOMPARE(Cell(0, SourceColumn::StartTime), std::string("00:03:19"));
     QCOMPARE(Cell(0, SourceColumn::EndTime), std::string("00:03:20"));
-    QCOMPARE(Cell(0, SourceColumn::ConvertDuration), std::string("00:00:00"));
-    // Both selected rows were treated: the 20 s file's start is its end.
-    QCOMPARE(Cell(1, SourceColumn::StartTime), std::string("00:00:20"));
+    QCOMPARE(Cell(0, SourceColumn::ConvertDuration), std::string("00:00:01"));
+    // Both selected rows were treated: the 20 s file keeps its last second.
+    QCOMPARE(Cell(1, SourceColumn::StartTime), std::string("00:00:19"));
     QCOMPARE(Cell(1, SourceColumn::EndTime), std::string("00:00:20"));
-    QCOMPARE(Cell(1, SourceColumn::ConvertDuration), std::string("00:00:00"));
+    QCOMPARE(Cell(1, SourceColumn::ConvertDuration), std::string("00:00:01"));
   }
 
   void playPauseStop() {
@@ -306,28 +308,10 @@ class MainFormPreviewTest : public QObject {
     QVERIFY(model->setData(model->index(row, static_cast<int>(column)), text, Qt::EditRole));
   }
 
-  void DragStartTo(int a) { Drag(form_->Splitter1, a - form_->Panel2->width()); }
-  void DragEndTo(int b) { Drag(form_->Splitter2, form_->Panel3->width() - b); }
-
-  // Drags `handle` by `dx` pixels with the left button.
-  static void Drag(QWidget* handle, int dx) {
-    const QPoint at(9, 9);
-    QTest::mousePress(handle, Qt::LeftButton, Qt::NoModifier, at);
-    // The handle moves under the mouse, so each step is given in the
-    // handle's place at the time.
-    const QPoint global_start = handle->mapToGlobal(at);
-    const int steps = 5;
-    for (int i = 1; i <= steps; ++i) {
-      const QPoint global = global_start + QPoint(dx * i / steps, 0);
-      QMouseEvent move(QEvent::MouseMove, handle->mapFromGlobal(global), global, Qt::NoButton,
-                       Qt::LeftButton, Qt::NoModifier);
-      QApplication::sendEvent(handle, &move);
-    }
-    const QPoint global_end = global_start + QPoint(dx, 0);
-    QMouseEvent release(QEvent::MouseButtonRelease, handle->mapFromGlobal(global_end), global_end,
-                        Qt::LeftButton, Qt::NoButton, Qt::NoModifier);
-    QApplication::sendEvent(handle, &release);
+  void DragStartTo(int a) {
+    window_input::DragHandle(form_->Splitter1, a - form_->Panel2->width());
   }
+  void DragEndTo(int b) { window_input::DragHandle(form_->Splitter2, form_->Panel3->width() - b); }
 
   QTemporaryDir folder_;
   QtUserInterface ui_;

@@ -12,6 +12,7 @@
 #include "ModalAnswer.h"
 #include "PreviewTestSupport.h"
 #include "Unit_Convert.h"
+#include "WindowInput.h"
 
 namespace {
 
@@ -23,23 +24,6 @@ double DecodedSeconds(const QString& path) {
                           "s16le", "-"});
   ffmpeg.waitForFinished(60000);
   return ffmpeg.readAllStandardOutput().size() / 16000.0;
-}
-
-// Drags `handle` by `dx` pixels with the left button.
-void Drag(QWidget* handle, int dx) {
-  const QPoint at(9, 9);
-  QTest::mousePress(handle, Qt::LeftButton, Qt::NoModifier, at);
-  const QPoint global_start = handle->mapToGlobal(at);
-  for (int i = 1; i <= 4; ++i) {
-    const QPoint global = global_start + QPoint(dx * i / 4, 0);
-    QMouseEvent move(QEvent::MouseMove, handle->mapFromGlobal(global), global, Qt::NoButton,
-                     Qt::LeftButton, Qt::NoModifier);
-    QApplication::sendEvent(handle, &move);
-  }
-  const QPoint global_end = global_start + QPoint(dx, 0);
-  QMouseEvent release(QEvent::MouseButtonRelease, handle->mapFromGlobal(global_end), global_end,
-                      Qt::LeftButton, Qt::NoButton, Qt::NoModifier);
-  QApplication::sendEvent(handle, &release);
 }
 
 }  // namespace
@@ -92,9 +76,9 @@ class SegmentConversionTest : public QObject {
     form.actDxTreeListOnClickExecute();
 
     // The end handle first makes room, so the start can go anywhere.
-    Drag(form.Splitter2, form.Panel3->width() - 50);
-    Drag(form.Splitter1, startWidth - form.Panel2->width());
-    Drag(form.Splitter2, form.Panel3->width() - endWidth);
+    window_input::DragHandle(form.Splitter2, form.Panel3->width() - 50);
+    window_input::DragHandle(form.Splitter1, startWidth - form.Panel2->width());
+    window_input::DragHandle(form.Splitter2, form.Panel3->width() - endWidth);
     QCOMPARE(form.Panel2->width(), startWidth);
     QCOMPARE(form.Panel3->width(), endWidth);
     for (int i = 0; i < shiftClicksLeft; ++i)

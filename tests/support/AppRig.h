@@ -1,10 +1,11 @@
-// The program for the window tests that convert: a program folder in a
-// temporary folder holding copies of the built evc.exe, Res.dll and Form.dll
-// and an empty Config/ (so log.txt, VideoFile.avs and the settings land
-// there), the windows created as program entry does, the process-wide objects
-// made by InitApplication (without the splash), a launcher and a power switch
-// that only record, the option lists filled and the list and batch connected.
-// Real widgets on the offscreen platform.
+// The program for the window tests: a program folder in a temporary folder
+// holding copies of the built evc.exe, Res.dll, Form.dll and Help.html and an
+// empty Config/ (so log.txt, VideoFile.avs and the settings land there), and
+// the program started the way program entry starts it: the windows created in
+// their order, the main window shown through its show handler (the splash,
+// InitApplication, the option lists, the drop target, the first profile).
+// Only the launcher and the power switch are recorders. Real widgets on the
+// offscreen platform.
 #pragma once
 
 #include <QApplication>
@@ -14,7 +15,6 @@
 #include <QUrl>
 #include <memory>
 
-#include "AppStartup.h"
 #include "FfmpegMediaGraph.h"
 #include "QtUserInterface.h"
 #include "RecordingLauncher.h"
@@ -25,7 +25,7 @@
 class AppRig {
  public:
   AppRig() {
-    for (const char* name : {"Res.dll", "Form.dll", "evc.exe"}) {
+    for (const char* name : {"Res.dll", "Form.dll", "evc.exe", "Help.html"}) {
       const QString target = folder_.filePath(name);
       QFile::copy(QStringLiteral(TONBRIX_APP_DIR) + name, target);
       QFile::setPermissions(target, QFile::permissions(QStringLiteral(TONBRIX_APP_DIR) + name));
@@ -36,11 +36,7 @@ class AppRig {
     program = std::make_unique<TonbrixProgram>(
         *context, std::make_unique<FfmpegMediaGraph>(FfmpegMediaGraph::Output::Silent));
     Form().PowerOffSwitch = &power;
-    InitApplication(*context, Form());
-    // The set-up steps of the main window's show handler, without the splash.
-    Form().InitOptionLists();
-    Form().ApplyProfile();
-    Form().ConnectSourceList();
+    program->ShowMainWindow();
   }
 
   std::string AppDir() const { return (folder_.path() + "/").toStdString(); }
