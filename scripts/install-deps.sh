@@ -22,8 +22,9 @@ packages=(
   # the fuzz targets: clang with libFuzzer and the sanitizer runtimes, and
   # llvm-symbolizer for readable crash stacks
   clang libclang-rt-14-dev llvm
-  # screenshots of windows under Xvfb: key presses that open them
-  xdotool
+  # the journey through the real window under Xvfb: a window manager, mouse
+  # and keys, and screenshots
+  xdotool openbox wmctrl imagemagick
 )
 
 missing=()
