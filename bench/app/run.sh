@@ -6,6 +6,7 @@
 #   (b) memory of the idle program (VmRSS, VmHWM) after ~5 s with the main
 #       window up, then again ~5 s after one 3-minute song has been added
 #       through the open dialog (Ctrl+O, path typed, Enter);
+#   (d) CPU time of the idle program with that song in the list;
 #   (c) peak resident memory of evc.exe converting a 5-minute MP3 to MP3 with
 #       the command line of Tonbrix's default settings.
 # Usage:
@@ -156,6 +157,15 @@ sleep 0.5
 wait_gone 'Installing File'
 sleep "$idle"
 read -r song_rss song_hwm < <(memory "$tonbrix")
+# (d) CPU of the idle program with the song in the list: user + system time
+# over CPU_SECONDS, as a share of one core.
+cpu_ticks() { awk '{print $14 + $15}' "/proc/$1/stat"; }
+cpu_seconds="${CPU_SECONDS:-20}"
+ticks_before=$(cpu_ticks "$tonbrix")
+sleep "$cpu_seconds"
+ticks_after=$(cpu_ticks "$tonbrix")
+idle_cpu=$(awk -v t=$((ticks_after - ticks_before)) -v hz="$(getconf CLK_TCK)" -v s="$cpu_seconds" \
+  'BEGIN {printf "%.2f", 100 * t / hz / s}')
 # Adding through the open dialog remembers the song's folder.
 grep -q "^InitDir=$work/" "$app/Config/UserSettings.ini" 2>/dev/null ||
   { import -window root "$work/failed.png" 2>/dev/null || true
@@ -201,5 +211,6 @@ rm -f "$work/out.mp3"
   echo "rest beside the splash's fixed 2 s: $(awk -v m="$to_main" 'BEGIN {printf "%.3f", m-2}') s"
   echo "idle, main window, ${idle} s: VmRSS $idle_rss kB, VmHWM $idle_hwm kB"
   echo "one 3-minute song added, ${idle} s later: VmRSS $song_rss kB, VmHWM $song_hwm kB"
+  echo "idle with the song, ${cpu_seconds} s: ${idle_cpu} % of a core"
   echo "evc.exe, 5-minute MP3 to MP3, peak RSS: $engine_peak kB"
 } | tee "$work/summary.txt"
