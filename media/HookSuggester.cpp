@@ -14,8 +14,11 @@ namespace {
 
 // A passage, for telling repetitions apart from chords that merely recur.
 constexpr double kPassageSeconds = 3.0;
-// The novelty kernel compares this much on each side of a frame.
+// The novelty kernels compare this much on each side of a frame: the narrow
+// one places a change within a bar or two, the wide one tells a change of
+// section from the chord changes inside a section.
 constexpr double kKernelHalfSeconds = 4.0;
+constexpr double kWideKernelHalfSeconds = 12.0;
 // The loudness change at a frame compares this much on each side.
 constexpr double kLevelWindowSeconds = 2.0;
 // Two section starts are at least this far apart.
@@ -124,18 +127,23 @@ double ChooseStart(const HookFeatures& features, double part_seconds, double son
     return fs * static_cast<double>(LoudestStretch(features.energy_db, part_frames));
   }
 
-  // Repeated and loud: a chorus comes back most often and is rarely the
-  // quietest part; loudness weighs half as much as repetition.
+  // Repeated and loud: a chorus comes back most often and is the song's
+  // energetic part. Repeated material in the song's quiet passages keeps 30 %
+  // of its score, in the loud ones all of it, so that a verse which comes back
+  // as often as a short chorus still loses to it.
   const std::vector<float> loudness = LoudnessShare(features.energy_db);
   std::vector<float> frame_score(n);
   for (size_t i = 0; i < n; ++i) {
-    frame_score[i] = repetition[i] / most * (0.5f + 0.5f * loudness[i]);
+    frame_score[i] = repetition[i] / most * (0.3f + 0.7f * loudness[i]);
   }
 
   std::vector<float> novelty = NoveltyCurve(similarity, Frames(kKernelHalfSeconds, fs));
+  const std::vector<float> wide = NoveltyCurve(similarity, Frames(kWideKernelHalfSeconds, fs));
   const std::vector<float> level_change =
       LoudnessChangeCurve(features.energy_db, Frames(kLevelWindowSeconds, fs));
-  for (size_t i = 0; i < n; ++i) novelty[i] = 0.5f * (novelty[i] + level_change[i]);
+  for (size_t i = 0; i < n; ++i) {
+    novelty[i] = 0.25f * (novelty[i] + wide[i]) + 0.5f * level_change[i];
+  }
   std::vector<size_t> starts = NoveltyPeaks(novelty, Frames(kShortestSectionSeconds, fs));
   starts.insert(starts.begin(), 0);
   const std::vector<Section> sections =
