@@ -191,7 +191,9 @@ HookSuggestion SuggestHookInAudio(const MonoAudio& audio, double seconds,
   CheckPartSeconds(seconds);
   HookSuggestion suggestion;
   suggestion.song_ms = std::llround(audio.Seconds() * 1000.0);
-  const int64_t length_ms = std::min<int64_t>(std::llround(seconds * 1000.0), suggestion.song_ms);
+  // Compared as doubles first: a length of many years must not overflow.
+  const int64_t length_ms =
+      std::llround(std::min(seconds * 1000.0, static_cast<double>(suggestion.song_ms)));
   if (length_ms <= 0 || length_ms >= suggestion.song_ms) {
     // The whole song is the part.
     suggestion.end_ms = suggestion.song_ms;

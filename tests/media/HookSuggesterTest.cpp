@@ -92,6 +92,12 @@ TEST(SuggestHook, APartLongerThanTheSongIsTheWholeSong) {
   EXPECT_NEAR(hook.song_ms, media_fixtures::kSoundMs, 30);
 }
 
+TEST(SuggestHook, AnEnormousLengthIsTheWholeSong) {
+  const HookSuggestion hook = SuggestHook(Fixtures::Get().Path("sound.wav"), 1e300);
+  EXPECT_EQ(hook.start_ms, 0);
+  EXPECT_EQ(hook.end_ms, hook.song_ms);
+}
+
 TEST(SuggestHook, MillisecondsOfTheWantedLengthAreKept) {
   const HookSuggestion hook = SuggestHook(Fixtures::Get().Path("sound.ogg"), 3.1416);
   EXPECT_EQ(hook.end_ms - hook.start_ms, 3142);
