@@ -3,8 +3,10 @@
 // wide objects are made by the splash's InitApplication.
 #include <QApplication>
 #include <filesystem>
+#include <iostream>
 
 #include "Artwork.h"
+#include "CommandLineTools.h"
 #include "FfmpegMediaGraph.h"
 #include "FileVersion.h"
 #include "PowerSwitch.h"
@@ -17,6 +19,11 @@
 TONBRIX_EMBED_FILE_VERSION(TONBRIX_FILE_VERSION)
 
 int main(int argc, char* argv[]) {
+  // The command-line tools run before the application object exists, so they
+  // need no display; without their arguments the program starts as always.
+  if (const std::optional<int> tool = RunCommandLineTool(argc, argv, std::cout, std::cerr)) {
+    return *tool;
+  }
   QApplication app(argc, argv);
   QApplication::setApplicationName("Tonbrix");
   QApplication::setWindowIcon(QIcon(artwork::Picture("logo", QSize(64, 64), 2)));
