@@ -125,6 +125,14 @@ class BatchWindows {
   virtual OutputProcedure ToUiThread(OutputProcedure procedure) = 0;
 };
 
+// A folder as the person or the settings file wrote it, made absolute: a
+// leading "~" or "~user" becomes that home folder, and any other relative
+// folder is taken inside the home folder (as the default output folder is), so
+// the program and the engine, which runs in the program folder, mean the same
+// folder wherever the program was started. An absolute or empty text is
+// returned unchanged.
+std::string AbsoluteFolder(const std::string& folder);
+
 class TCustomProc {
  public:
   TCustomProc(TCommonLib& common, TAppFunc& app, TFileFunc& files, ConversionInputs& inputs);
@@ -154,9 +162,10 @@ class TCustomProc {
   std::string GetSegmentDuration(const std::string& source);
   int64_t GetSegmentSeconds(const std::string& source);
 
-  // The output folder box's text ending in "/", created with its parents;
-  // logs "Output directory " + folder, or "Output directory error. ->" +
-  // folder when it could not be created.
+  // The output folder box's text made absolute (see AbsoluteFolder) and
+  // ending in "/", created with its parents; logs "Output directory " +
+  // folder, or "Output directory error. ->" + folder when it could not be
+  // created.
   std::string GetOutputFolder();
 
   // Joins the pieces of `p` in the line shape its codec option chooses
