@@ -78,7 +78,7 @@ class CommandAssembler {
 };
 
 // The home folder of the person running the program: $HOME, or the
-// password database's entry when it is not set. No trailing "/".
+// password database's entry when it is not set.
 std::string OwnHomeFolder() {
   const char* home = std::getenv("HOME");
   std::string folder = home != nullptr ? home : "";
@@ -86,7 +86,6 @@ std::string OwnHomeFolder() {
     if (const passwd* entry = ::getpwuid(::getuid()); entry != nullptr && entry->pw_dir != nullptr)
       folder = entry->pw_dir;
   }
-  while (folder.size() > 1 && folder.back() == '/') folder.pop_back();
   return folder;
 }
 
@@ -94,19 +93,25 @@ std::string OwnHomeFolder() {
 
 std::string AbsoluteFolder(const std::string& folder) {
   if (folder.empty() || folder.front() == '/') return folder;
+  // A home folder and what follows it, without a doubled "/" when the home
+  // folder is the root.
+  const auto under = [](std::string home, const std::string& rest) {
+    while (home.size() > 1 && home.back() == '/') home.pop_back();
+    if (rest.empty()) return home;
+    return (home == "/" ? std::string() : home) + rest;
+  };
   if (folder.front() == '~') {
     const std::size_t slash = folder.find('/');
     const std::string user =
         folder.substr(1, slash == std::string::npos ? std::string::npos : slash - 1);
     const std::string rest = slash == std::string::npos ? std::string() : folder.substr(slash);
-    if (user.empty()) return OwnHomeFolder() + rest;
+    if (user.empty()) return under(OwnHomeFolder(), rest);
     if (const passwd* entry = ::getpwnam(user.c_str());
         entry != nullptr && entry->pw_dir != nullptr)
-      return std::string(entry->pw_dir) + rest;
+      return under(entry->pw_dir, rest);
     // "~name" of nobody known is an ordinary folder name.
   }
-  const std::string home = OwnHomeFolder();
-  return (home == "/" ? home : home + "/") + folder;
+  return under(OwnHomeFolder(), "/" + folder);
 }
 
 // ---- ConversionInputsData -------------------------------------------------------

@@ -12,6 +12,7 @@
 #include <ostream>
 #include <stdexcept>
 #include <string>
+#include <tuple>
 #include <vector>
 
 #include "Errors.h"
@@ -701,6 +702,20 @@ INSTANTIATE_TEST_SUITE_P(
     [](const testing::TestParamInfo<RelativeFolder>& info) {
       return std::string(info.param.name);
     });
+
+TEST(AbsoluteFolder, JoinsTheHomeFolderWithOneSlash) {
+  for (const auto& [home, folder, expected] :
+       std::vector<std::tuple<std::string, std::string, std::string>>{
+           {"/", "~/Ringtones", "/Ringtones"},
+           {"/", "~", "/"},
+           {"/", "Ringtones", "/Ringtones"},
+           {"/home/x/", "~/Ringtones", "/home/x/Ringtones"},
+           {"/home/x//", "Ringtones", "/home/x/Ringtones"},
+           {"/home/x/", "~", "/home/x"}}) {
+    HomeAndWorkingFolder environment(home, fs::current_path().string());
+    EXPECT_EQ(AbsoluteFolder(folder), expected) << home << " " << folder;
+  }
+}
 
 TEST(AbsoluteFolder, LeavesAbsoluteAndEmptyFoldersAsTheyAre) {
   EXPECT_EQ(AbsoluteFolder("/data/Out"), "/data/Out");
