@@ -4,7 +4,8 @@
 // Everything here runs in-process, never opens an audio device, and is bounded
 // in time: each blocking libav call gets a deadline through an interrupt
 // callback, so a damaged or endless file ends in a MediaError instead of a
-// hang.
+// hang. Opening and measuring are bounded in what they read as well (see
+// kOpenReadLimit), and only regular files are opened.
 //
 // Ownership: OpenAudioInput returns an AudioInput that owns its libav objects.
 // Threads: any thread; one AudioInput is used by one thread at a time.
