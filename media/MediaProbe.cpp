@@ -1,14 +1,42 @@
 #include "MediaProbe.h"
 
+#include <sys/stat.h>
+
 #include <algorithm>
+#include <cerrno>
 #include <limits>
+
+extern "C" {
+#include <libavutil/opt.h>
+}
 
 namespace {
 
 int InterruptCallback(void* opaque) {
-  const auto* state = static_cast<const InterruptState*>(opaque);
+  auto* state = static_cast<InterruptState*>(opaque);
   if (state->abort && state->abort->load(std::memory_order_relaxed)) return 1;
+  if (state->read_allowance > 0 && state->format && state->format->pb &&
+      state->format->pb->bytes_read - state->read_mark > state->read_allowance) {
+    state->read_limit_reached = true;
+    return 1;
+  }
   return std::chrono::steady_clock::now() > state->deadline ? 1 : 0;
+}
+
+// The file's own kind, read without opening it (stat follows a symbolic link
+// to what it names).
+void RequireRegularFile(const std::string& path) {
+  struct stat info {};
+  if (::stat(path.c_str(), &info) != 0) throw MakeMediaError("Cannot open", path, AVERROR(errno));
+  if (!S_ISREG(info.st_mode)) {
+    throw MediaError("Cannot open \"" + path + "\": not a regular file");
+  }
+}
+
+// A call that ended because it read its budget without finding sound.
+MediaError NothingFoundError(const std::string& what, const std::string& path, int64_t budget) {
+  return MediaError(what + " \"" + path + "\": no sound found in " + std::to_string(budget >> 20) +
+                    " MB");
 }
 
 // Counts the length of the stream from its packets, without decoding. Used
@@ -22,14 +50,20 @@ int64_t CountDurationMs(AudioInput& input) {
   int64_t first_pts = std::numeric_limits<int64_t>::max();
   int64_t end_pts = std::numeric_limits<int64_t>::min();
   input.ArmDeadline();
+  input.LimitReading(kReadWithoutPacketLimit);
   for (;;) {
     const int err = av_read_frame(input.format.get(), packet.get());
     if (err < 0) {
-      // The end of the file, a damaged tail or the deadline: what has been
-      // counted so far is the length that can be played.
-      if (err == AVERROR_EXIT) return -1;
+      // The end of the file, a damaged tail, or megabytes in which no packet
+      // begins (a file padded with zeros): what has been counted so far is
+      // the length that can be played. Only the deadline leaves it uncounted.
+      if (err == AVERROR_EXIT && !input.interrupt->read_limit_reached) {
+        input.LimitReading(0);
+        return -1;
+      }
       break;
     }
+    input.MarkProgress();
     if (packet->stream_index == input.stream_index) {
       if (packet->duration > 0) {
         summed += packet->duration;
@@ -43,6 +77,7 @@ int64_t CountDurationMs(AudioInput& input) {
     }
     av_packet_unref(packet.get());
   }
+  input.LimitReading(0);
   int64_t length = -1;
   if (every_packet_timed && summed > 0) {
     length = summed;
@@ -56,6 +91,7 @@ int64_t CountDurationMs(AudioInput& input) {
 }  // namespace
 
 AudioInput OpenAudioInput(const std::string& path, const std::atomic<bool>* abort) {
+  RequireRegularFile(path);
   AudioInput input;
   input.path = path;
   input.interrupt = std::make_unique<InterruptState>();
@@ -66,14 +102,44 @@ AudioInput OpenAudioInput(const std::string& path, const std::atomic<bool>* abor
   if (!raw) throw MakeMediaError("Cannot open", path, AVERROR(ENOMEM));
   raw->interrupt_callback.callback = InterruptCallback;
   raw->interrupt_callback.opaque = input.interrupt.get();
+  // libav's own defaults, written out so that the probing stays bounded
+  // whatever they become: how much the format guess and the stream analysis
+  // may read, and how much of the stream's time the analysis may cover.
+  raw->format_probesize = 1 << 20;
+  raw->probesize = 5000000;
+  raw->max_analyze_duration = 5 * AV_TIME_BASE;
+  // Local files only: nothing in a name may reach a network or another
+  // protocol, and the "file:" prefix keeps a ":" in the name from being
+  // taken for one.
+  int err = av_opt_set(raw, "protocol_whitelist", "file", 0);
+  if (err < 0) {
+    avformat_free_context(raw);
+    throw MakeMediaError("Cannot open", path, err);
+  }
+  input.interrupt->format = raw;
+  input.LimitReading(kOpenReadLimit);
   // On failure avformat_open_input frees the context itself.
-  int err = avformat_open_input(&raw, path.c_str(), nullptr, nullptr);
-  if (err < 0) throw MakeMediaError("Cannot open", path, err);
+  err = avformat_open_input(&raw, ("file:" + path).c_str(), nullptr, nullptr);
+  if (err < 0) {
+    input.interrupt->format = nullptr;
+    if (input.interrupt->read_limit_reached)
+      throw NothingFoundError("Cannot open", path, kOpenReadLimit);
+    throw MakeMediaError("Cannot open", path, err);
+  }
   input.format.reset(raw);
 
   input.ArmDeadline();
+  input.LimitReading(kStreamInfoReadLimit);
   err = avformat_find_stream_info(raw, nullptr);
-  if (err < 0) throw MakeMediaError("Cannot read the streams of", path, err);
+  const bool nothing_found = input.interrupt->read_limit_reached;
+  input.LimitReading(0);
+  // Streams that the budget left without their parameters come out below as
+  // having no decoder.
+  if (err < 0) {
+    if (nothing_found)
+      throw NothingFoundError("Cannot read the streams of", path, kStreamInfoReadLimit);
+    throw MakeMediaError("Cannot read the streams of", path, err);
+  }
 
   const AVCodec* codec = nullptr;
   const int index = av_find_best_stream(raw, AVMEDIA_TYPE_AUDIO, -1, -1, &codec, 0);

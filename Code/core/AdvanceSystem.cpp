@@ -199,7 +199,8 @@ void WaitForOutputOrExit(int output_fd, int exit_fd, int timeout_ms) {
 }  // namespace
 
 bool RunAndCapture(const EngineCommand& command, const OutputProcedure& on_output,
-                   const std::string& working_folder, const CaptureTiming& timing) {
+                   const std::string& working_folder, const CaptureTiming& timing,
+                   const OutputProcedure& on_every_piece) {
   ReapGuard reap_guard;
   Pipe input;
   if (!input.Create()) return false;
@@ -234,9 +235,11 @@ bool RunAndCapture(const EngineCommand& command, const OutputProcedure& on_outpu
       // made only while bytes are waiting.
       do {
         chunk = ReadPiece(fd);
+        if (on_every_piece && !chunk.empty()) on_every_piece(chunk);
       } while (chunk.size() == kPieceSize && WaitingBytes(fd) > 0);
     } else {
       chunk = ReadPiece(fd);
+      if (on_every_piece && !chunk.empty()) on_every_piece(chunk);
     }
 
     if (chunk.empty()) continue;
@@ -254,10 +257,11 @@ bool RunAndCapture(const EngineCommand& command, const OutputProcedure& on_outpu
 }
 
 TAdvanceSystem::TAdvanceSystem(EngineCommand command, OutputProcedure on_output,
-                               std::string working_folder)
+                               std::string working_folder, OutputProcedure on_every_piece)
     : command_(std::move(command)),
       on_output_(std::move(on_output)),
-      working_folder_(std::move(working_folder)) {}
+      working_folder_(std::move(working_folder)),
+      on_every_piece_(std::move(on_every_piece)) {}
 
 TAdvanceSystem::~TAdvanceSystem() {
   if (thread_.joinable()) thread_.join();
@@ -270,7 +274,7 @@ void TAdvanceSystem::Start() {
 
 void TAdvanceSystem::Execute() {
   try {
-    RunAndCapture(command_, on_output_, working_folder_);
+    RunAndCapture(command_, on_output_, working_folder_, {}, on_every_piece_);
   } catch (...) {
     // An output procedure that throws ends this job's reading; the worker must
     // not take the whole program down with it.

@@ -38,11 +38,15 @@ struct CaptureTiming {
 // `working_folder` as its working folder, in a session of its own, standard
 // input a pipe nothing is written to, standard output and standard error on
 // one pipe. Delivers chunks to `on_output` while the engine runs and once more
-// after it ended. True when the engine was started and has ended; false at
-// once, with nothing delivered, when it could not be started (empty argument
-// list, missing or non-executable engine, missing working folder).
+// after it ended. `on_every_piece`, when given, receives every piece read, in
+// order and before the chunk made of them, the pieces a backlog keeps from
+// `on_output` included: the whole output, for whoever must not miss a line of
+// it. True when the engine was started and has ended; false at once, with
+// nothing delivered, when it could not be started (empty argument list,
+// missing or non-executable engine, missing working folder).
 bool RunAndCapture(const EngineCommand& command, const OutputProcedure& on_output,
-                   const std::string& working_folder, const CaptureTiming& timing = {});
+                   const std::string& working_folder, const CaptureTiming& timing = {},
+                   const OutputProcedure& on_every_piece = {});
 
 class TAdvanceSystem {
  public:
@@ -50,7 +54,7 @@ class TAdvanceSystem {
   // engine's working folder (the program folder without its trailing "/" in
   // the application).
   TAdvanceSystem(EngineCommand command, OutputProcedure on_output,
-                 std::string working_folder = ProgramFolder());
+                 std::string working_folder = ProgramFolder(), OutputProcedure on_every_piece = {});
   // Waits for the read loop to end when it was started.
   ~TAdvanceSystem();
 
@@ -77,6 +81,7 @@ class TAdvanceSystem {
   EngineCommand command_;
   OutputProcedure on_output_;
   std::string working_folder_;
+  OutputProcedure on_every_piece_;
   std::atomic<bool> terminated_{false};
   std::atomic<bool> finished_{false};
   std::thread thread_;

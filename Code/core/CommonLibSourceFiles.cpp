@@ -1,8 +1,6 @@
 // TCommonLib's source-list operations: adding files with their size and
 // duration, the open dialog's names, removing and clearing rows.
-#include <fcntl.h>
 #include <sys/stat.h>
-#include <unistd.h>
 
 #include <algorithm>
 #include <cerrno>
@@ -31,6 +29,12 @@ std::string LowerExtension(const std::string& file_name) {
   return extension;
 }
 
+// stat follows a symbolic link to what it names.
+bool IsRegularFile(const std::string& file_name) {
+  struct stat info {};
+  return ::stat(file_name.c_str(), &info) == 0 && S_ISREG(info.st_mode);
+}
+
 bool HasRow(const SourceFileList& list, const std::string& file_name) {
   for (int row = 0; row < list.RowCount(); ++row) {
     if (list.Cell(row, SourceColumn::FileName) == file_name) return true;
@@ -51,15 +55,12 @@ bool TCommonLib::IsSourceFileName(const std::string& file_name) {
 }
 
 int64_t TCommonLib::GetFileSize(const std::string& file_name) {
-  // Opened for reading only, so a file that another program is writing still
-  // gives its size.
-  const int fd = ::open(file_name.c_str(), O_RDONLY | O_CLOEXEC);
-  if (fd < 0) throw MakeFileError("Cannot open file", file_name, errno);
+  // The size comes from the file's entry; the file is not opened, so neither
+  // a file another program is writing nor a FIFO can hold the window.
   struct stat info {};
-  const int result = ::fstat(fd, &info);
-  const int failure = errno;
-  ::close(fd);
-  if (result != 0) throw MakeFileError("Cannot read the size of file", file_name, failure);
+  if (::stat(file_name.c_str(), &info) != 0) {
+    throw MakeFileError("Cannot read the size of file", file_name, errno);
+  }
   return static_cast<int64_t>(info.st_size);
 }
 
@@ -87,7 +88,12 @@ void TCommonLib::AddSourceFiles(SourceFileList& list, const std::vector<std::str
     ui_.ProcessMessages();
     if (HasRow(list, name)) continue;
     if (!IsSourceFileName(name)) continue;
-    const std::string duration = SecondsToTimeText(GetMediaDuration(name, *graph));
+    // Only a regular file can be a song. A FIFO named x.mp3 would hold the
+    // probe until someone writes to it, and a device such as /dev/zero never
+    // ends: they are told apart by their entry, before anything opens them,
+    // and get the dialog of any file that cannot be measured.
+    const std::string duration =
+        IsRegularFile(name) ? SecondsToTimeText(GetMediaDuration(name, *graph)) : "00:00:00";
     if (duration == "00:00:00") {
       if (source_services_.ShowCodeErrorForm) source_services_.ShowCodeErrorForm();
       continue;

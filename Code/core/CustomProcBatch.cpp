@@ -5,6 +5,7 @@
 #include <cmath>
 #include <stdexcept>
 #include <string_view>
+#include <utility>
 
 #include "Errors.h"
 #include "UnitCustomProc.h"
@@ -20,8 +21,14 @@ constexpr int kEngineWaitStepMs = 100;
 constexpr const char kNoTimeYet[] = "10000000000";
 
 // A file the engine cannot convert ends its output with one line that starts
-// so and gives the reason.
+// so and gives the reason. The engine may write the line in several pieces
+// (the prefix, then the reason), and a reason that names a long path is
+// longer than a chunk, so lines are put together from every piece read.
 constexpr std::string_view kEngineReasonPrefix = "evc.exe: ";
+// A reason line longer than this keeps its beginning and its end (where the
+// system's own words stand) around kCutMark.
+constexpr std::size_t kLongestReasonLine = 64 * 1024;
+constexpr std::string_view kCutMark = " ... ";
 
 // A progress bar keeps its position inside its range.
 int Clamp(int64_t value, int min, int max) {
@@ -129,10 +136,13 @@ void TCustomProc::RunJob(const std::string& source) {
   ui.ProcessMessages();
 
   if (worker_ != nullptr) worker_->Terminate();
+  engine_line_.clear();
+  engine_reason_.clear();
   worker_ = std::make_unique<TAdvanceSystem>(
       LastCommand,
       windows.ToUiThread([this](const std::string& chunk) { EngineOutputCallback(chunk); }),
-      WithoutTrailingSlash(common_.AppPath));
+      WithoutTrailingSlash(common_.AppPath),
+      windows.ToUiThread([this](const std::string& piece) { EngineOutputRead(piece); }));
   worker_->Start();
 
   ui.ProcessMessages();
@@ -146,6 +156,10 @@ void TCustomProc::RunJob(const std::string& source) {
     ui.ProcessMessages();
   }
   FreeWorker();
+  // The worker has ended: what it read is queued for this thread. It is taken
+  // now, so that the job's last line counts for this job and not the next.
+  ui.ProcessMessages();
+  EngineOutputEnded();
   ++CurrentIndex;
 }
 
@@ -155,25 +169,53 @@ void TCustomProc::FreeWorker() {
 }
 
 void TCustomProc::EngineOutputCallback(const std::string& chunk) {
-  LogEngineReason(chunk);
   Progress.Status = chunk;
   Progress.CurFileName = common_.ConvertParameter.SourceFile;
   actRefreshProgressExecute();
+  // The status bar shows the engine's reason whole, not the end of it that
+  // this chunk may hold; the bars were moved by the chunk itself.
+  if (!engine_reason_.empty()) Progress.Status = std::exchange(engine_reason_, {});
   Windows().ProgressChanged();
+}
+
+void TCustomProc::EngineOutputRead(const std::string& piece) {
+  std::size_t begin = 0;
+  while (begin < piece.size()) {
+    const std::size_t end = piece.find_first_of("\r\n", begin);
+    const std::size_t stop = end == std::string::npos ? piece.size() : end;
+    // Only a line that may still turn out to be a reason is kept: progress
+    // lines and the libraries' chatter are passed over.
+    const bool may_be_reason = engine_line_.size() >= kEngineReasonPrefix.size()
+                                   ? std::string_view(engine_line_).starts_with(kEngineReasonPrefix)
+                                   : kEngineReasonPrefix.starts_with(engine_line_);
+    if (may_be_reason) {
+      engine_line_.append(piece, begin, stop - begin);
+      if (engine_line_.size() > kLongestReasonLine) {
+        const std::size_t keep = (kLongestReasonLine - kCutMark.size()) / 2;
+        engine_line_.replace(keep, engine_line_.size() - 2 * keep, kCutMark);
+      }
+    }
+    if (end == std::string::npos) break;
+    EngineLineEnded();
+    begin = end + 1;
+  }
+}
+
+void TCustomProc::EngineOutputEnded() {
+  EngineLineEnded();
+  if (!engine_reason_.empty() && batch_windows_ != nullptr) {
+    Progress.Status = std::exchange(engine_reason_, {});
+    batch_windows_->ProgressChanged();
+  }
 }
 
 // The status bar shows the engine's reason only while the progress window is
 // up; the log keeps it, so a file missing from the output folder can be told.
-void TCustomProc::LogEngineReason(const std::string& chunk) {
-  std::size_t begin = 0;
-  while (begin < chunk.size()) {
-    std::size_t end = chunk.find_first_of("\r\n", begin);
-    if (end == std::string::npos) end = chunk.size();
-    const std::string_view line(chunk.data() + begin, end - begin);
-    if (line.starts_with(kEngineReasonPrefix))
-      app_.WriteLog("Convert error. ->" + std::string(line));
-    begin = end + 1;
-  }
+void TCustomProc::EngineLineEnded() {
+  std::string line = std::exchange(engine_line_, {});
+  if (!line.starts_with(kEngineReasonPrefix)) return;
+  app_.WriteLog("Convert error. ->" + line);
+  engine_reason_ = std::move(line);
 }
 
 void TCustomProc::actRefreshProgressExecute() {

@@ -2,6 +2,7 @@
 // profiles of each output type, and the custom profiles kept in
 // Config/UserProfileInfo.ini with the name counter in
 // Config/UserProfileCount.ini.
+#include <algorithm>
 #include <charconv>
 #include <cstdint>
 #include <limits>
@@ -67,6 +68,28 @@ void FillControl(ProfileControls& controls, ListControl list,
   controls.AppendItems(list,
                        std::vector<std::string>(filled.Items.begin() + had, filled.Items.end()));
   controls.SetItemIndex(list, filled.ItemIndex);
+}
+
+std::string SuggestedProfileName(int64_t number) {
+  return "UserProfileInfo" + std::to_string(number);
+}
+
+// Section names are found without regard to the case of A-Z, and a header
+// with blanks inside its brackets is listed trimmed: a suggestion that matches
+// a listed name either way is taken.
+bool NameTaken(const std::vector<std::string>& names, const std::string& wanted) {
+  const auto upper = [](char c) { return c >= 'a' && c <= 'z' ? static_cast<char>(c - 32) : c; };
+  return std::any_of(names.begin(), names.end(), [&](const std::string& name) {
+    return name.size() == wanted.size() &&
+           std::equal(name.begin(), name.end(), wanted.begin(),
+                      [&](char a, char b) { return upper(a) == upper(b); });
+  });
+}
+
+// The first number from `number` on whose suggested name no profile has.
+int64_t FirstFreeProfileNumber(const std::vector<std::string>& names, int64_t number) {
+  while (NameTaken(names, SuggestedProfileName(number))) ++number;
+  return number;
 }
 
 }  // namespace
@@ -181,12 +204,16 @@ void TCustomProc::AddCustomProfile() {
   int64_t next = 1;
   {
     TIniFile32 count(ConfigFile(kCountFile));
-    next = int64_t{count.ReadInteger("count", "count", 0)} + 1;
+    // The counter only says how many names were suggested; when it was lost
+    // or edited, the number it gives may name a profile that exists, and OK
+    // would replace that profile. Such numbers are passed over.
+    next = FirstFreeProfileNumber(common_.GetConfigSections(kProfileFile),
+                                  int64_t{count.ReadInteger("count", "count", 0)} + 1);
     // Written as text: past the 32-bit range it reads back as 0 next time.
     count.WriteString("count", "count", std::to_string(next));
   }
-  const std::optional<std::string> name = common_.Ui().InputBox(
-      kApplicationTitle, "Plese input a name", "UserProfileInfo" + std::to_string(next));
+  const std::optional<std::string> name =
+      common_.Ui().InputBox(kApplicationTitle, "Plese input a name", SuggestedProfileName(next));
   if (!name) return;
   TIniFile32(ConfigFile(kProfileFile)).WriteString(*name, *name, CurrentProfileString());
 }

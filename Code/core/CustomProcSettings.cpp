@@ -1,7 +1,5 @@
 // TCustomProc's user settings: the two after-batch check boxes, the output
 // folder and the open dialog's folder, in Config/UserSettings.ini.
-#include <cstdlib>
-
 #include "IniFiles32.h"
 #include "UnitCustomProc.h"
 
@@ -16,8 +14,7 @@ bool Checked(const TIniFile32& ini, const char* key) {
 }
 
 std::string HomeFolder() {
-  const char* home = std::getenv("HOME");
-  std::string folder = home != nullptr ? home : "";
+  std::string folder = AbsoluteFolder("~");
   if (folder.empty() || folder.back() != '/') folder += '/';
   return folder;
 }

@@ -100,21 +100,36 @@ bool ParseInteger(const std::string& text, int32_t& result) {
   return true;
 }
 
+FileError NotARegularFile(const std::string& file_name) {
+  return FileError("Cannot create file \"" + file_name + "\": not a regular file");
+}
+
 }  // namespace
 
 TIniFile32::TIniFile32(std::string file_name) : FileName(std::move(file_name)) { LoadLines(); }
 
+// A FIFO, a device or a folder under a configuration file's name is no
+// configuration: opening a FIFO without a writer would wait for ever, and a
+// device may never end. Such a name reads as a missing file. It is looked at
+// before it is opened, and the descriptor is checked again because the name
+// may be replaced in between.
 void TIniFile32::LoadLines() {
-  const int fd = ::open(FileName.c_str(), O_RDONLY | O_CLOEXEC);
-  if (fd < 0) {
+  struct stat info {};
+  if (::stat(FileName.c_str(), &info) != 0) {
     // A missing file, or one under a folder that is not there, reads as empty.
     if (errno == ENOENT || errno == ENOTDIR) return;
     throw MakeFileError("Cannot open file", FileName, errno);
   }
+  if (!S_ISREG(info.st_mode)) return;
+  const int fd = ::open(FileName.c_str(), O_RDONLY | O_NONBLOCK | O_CLOEXEC);
+  if (fd < 0) {
+    if (errno == ENOENT || errno == ENOTDIR) return;
+    throw MakeFileError("Cannot open file", FileName, errno);
+  }
   FdOwner file(fd);
-  struct stat info {};
   if (::fstat(fd, &info) != 0) throw MakeFileError("Cannot open file", FileName, errno);
-  if (S_ISREG(info.st_mode) && info.st_size > kMaxFileSize) {
+  if (!S_ISREG(info.st_mode)) return;
+  if (info.st_size > kMaxFileSize) {
     throw FileError("Cannot open file \"" + FileName + "\": larger than " +
                     std::to_string(kMaxFileSize) + " bytes");
   }
@@ -127,8 +142,7 @@ void TIniFile32::LoadLines() {
       throw MakeFileError("Cannot read file", FileName, errno);
     }
     if (n == 0) break;
-    // A file that grows while it is read, or one without a size (a pipe), is
-    // held to the same limit.
+    // A file that grows while it is read is held to the same limit.
     if (static_cast<int64_t>(data.size()) + n > kMaxFileSize) {
       throw FileError("Cannot open file \"" + FileName + "\": larger than " +
                       std::to_string(kMaxFileSize) + " bytes");
@@ -147,11 +161,21 @@ void TIniFile32::SaveLines() const {
     data += line;
     data += "\r\n";
   }
-  // Written in place, not through a new file renamed over the old one, so that
-  // a read-only file stays protected and the file keeps its owner and mode.
-  const int fd = ::open(FileName.c_str(), O_WRONLY | O_CREAT | O_TRUNC | O_CLOEXEC, 0644);
+  // Only a regular file is written: opening a FIFO for writing waits for a
+  // reader, and a device is no place for settings. Written in place, not
+  // through a new file renamed over the old one, so that a read-only file
+  // stays protected and the file keeps its owner and mode; it is emptied only
+  // once it is known to be a regular file.
+  struct stat info {};
+  if (::stat(FileName.c_str(), &info) == 0 && !S_ISREG(info.st_mode)) {
+    throw NotARegularFile(FileName);
+  }
+  const int fd = ::open(FileName.c_str(), O_WRONLY | O_CREAT | O_NONBLOCK | O_CLOEXEC, 0644);
   if (fd < 0) throw MakeFileError("Cannot create file", FileName, errno);
   FdOwner file(fd);
+  if (::fstat(fd, &info) != 0) throw MakeFileError("Cannot create file", FileName, errno);
+  if (!S_ISREG(info.st_mode)) throw NotARegularFile(FileName);
+  if (::ftruncate(fd, 0) != 0) throw MakeFileError("Cannot write file", FileName, errno);
   std::size_t done = 0;
   while (done < data.size()) {
     const ssize_t n = ::write(fd, data.data() + done, data.size() - done);

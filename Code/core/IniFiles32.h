@@ -14,9 +14,11 @@
 
 class TIniFile32 {
  public:
-  // Reads the file when it exists; a missing file reads as empty. Throws
-  // FileError naming the file when it exists but cannot be read, or when it is
-  // larger than kMaxFileSize (no configuration file comes near that size).
+  // Reads the file when it exists; a missing file reads as empty, and so does
+  // anything that is not a regular file (a FIFO, a device, a folder), which
+  // is never read. Throws FileError naming the file when it exists but cannot
+  // be read, or when it is larger than kMaxFileSize (no configuration file
+  // comes near that size).
   explicit TIniFile32(std::string file_name);
   ~TIniFile32() = default;
 
@@ -35,7 +37,9 @@ class TIniFile32 {
                       int32_t default_value) const;
 
   // Set the entry and write the file. Throws FileError naming the file when it
-  // cannot be written; the change then stays in Lines only.
+  // cannot be written, or is not a regular file (a FIFO is never opened for
+  // writing, so nothing waits for a reader); the change then stays in Lines
+  // only.
   void WriteString(const std::string& section, const std::string& ident, const std::string& value);
   void WriteInteger(const std::string& section, const std::string& ident, int32_t value);
   // Removes the section's header and every line up to the next header, and

@@ -1,9 +1,11 @@
 #include "UnitCustomProc.h"
 
 #include <fcntl.h>
+#include <pwd.h>
 #include <unistd.h>
 
 #include <cerrno>
+#include <cstdlib>
 #include <filesystem>
 
 #include "Errors.h"
@@ -75,7 +77,42 @@ class CommandAssembler {
   EngineCommand command_;
 };
 
+// The home folder of the person running the program: $HOME, or the
+// password database's entry when it is not set.
+std::string OwnHomeFolder() {
+  const char* home = std::getenv("HOME");
+  std::string folder = home != nullptr ? home : "";
+  if (folder.empty()) {
+    if (const passwd* entry = ::getpwuid(::getuid()); entry != nullptr && entry->pw_dir != nullptr)
+      folder = entry->pw_dir;
+  }
+  return folder;
+}
+
 }  // namespace
+
+std::string AbsoluteFolder(const std::string& folder) {
+  if (folder.empty() || folder.front() == '/') return folder;
+  // A home folder and what follows it, without a doubled "/" when the home
+  // folder is the root.
+  const auto under = [](std::string home, const std::string& rest) {
+    while (home.size() > 1 && home.back() == '/') home.pop_back();
+    if (rest.empty()) return home;
+    return (home == "/" ? std::string() : home) + rest;
+  };
+  if (folder.front() == '~') {
+    const std::size_t slash = folder.find('/');
+    const std::string user =
+        folder.substr(1, slash == std::string::npos ? std::string::npos : slash - 1);
+    const std::string rest = slash == std::string::npos ? std::string() : folder.substr(slash);
+    if (user.empty()) return under(OwnHomeFolder(), rest);
+    if (const passwd* entry = ::getpwnam(user.c_str());
+        entry != nullptr && entry->pw_dir != nullptr)
+      return under(entry->pw_dir, rest);
+    // "~name" of nobody known is an ordinary folder name.
+  }
+  return under(OwnHomeFolder(), "/" + folder);
+}
 
 // ---- ConversionInputsData -------------------------------------------------------
 
@@ -167,7 +204,7 @@ int64_t TCustomProc::GetSegmentSeconds(const std::string& source) {
 // A folder that cannot be created is logged as such; the build goes on with
 // the folder's name, and the engine reports the failure to write there.
 std::string TCustomProc::GetOutputFolder() {
-  std::string folder = inputs_.OutputFolderText();
+  std::string folder = AbsoluteFolder(inputs_.OutputFolderText());
   if (folder.empty() || folder.back() != '/') folder += '/';
   std::error_code error;
   std::filesystem::create_directories(folder, error);

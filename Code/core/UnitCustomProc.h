@@ -125,6 +125,14 @@ class BatchWindows {
   virtual OutputProcedure ToUiThread(OutputProcedure procedure) = 0;
 };
 
+// A folder as the person or the settings file wrote it, made absolute: a
+// leading "~" or "~user" becomes that home folder, and any other relative
+// folder is taken inside the home folder (as the default output folder is), so
+// the program and the engine, which runs in the program folder, mean the same
+// folder wherever the program was started. An absolute or empty text is
+// returned unchanged.
+std::string AbsoluteFolder(const std::string& folder);
+
 class TCustomProc {
  public:
   TCustomProc(TCommonLib& common, TAppFunc& app, TFileFunc& files, ConversionInputs& inputs);
@@ -154,9 +162,10 @@ class TCustomProc {
   std::string GetSegmentDuration(const std::string& source);
   int64_t GetSegmentSeconds(const std::string& source);
 
-  // The output folder box's text ending in "/", created with its parents;
-  // logs "Output directory " + folder, or "Output directory error. ->" +
-  // folder when it could not be created.
+  // The output folder box's text made absolute (see AbsoluteFolder) and
+  // ending in "/", created with its parents; logs "Output directory " +
+  // folder, or "Output directory error. ->" + folder when it could not be
+  // created.
   std::string GetOutputFolder();
 
   // Joins the pieces of `p` in the line shape its codec option chooses
@@ -194,6 +203,16 @@ class TCustomProc {
 
   // One chunk of engine output, on the user-interface thread.
   void EngineOutputCallback(const std::string& chunk);
+  // Every piece of the job's engine output, in order, each before the chunk
+  // that ends with it (the chunks skip pieces of a backlog); user-interface
+  // thread. A line that begins with the engine's "evc.exe: " gives its
+  // reason for refusing the job: the whole line, however long and in however
+  // many pieces it came, is logged as "Convert error. ->" + line and shown in
+  // the status bar in place of the chunk that ended it.
+  void EngineOutputRead(const std::string& piece);
+  // The job's engine has ended and all its output was read: a reason line
+  // without a final line break counts as well.
+  void EngineOutputEnded();
   // Moves the bars from the status text (the latest chunk).
   void actRefreshProgressExecute();
   // The progress window's show handler: file name, counter, empty bars.
@@ -315,8 +334,11 @@ class TCustomProc {
   void RunJob(const std::string& source);
   void FreeWorker();
   void EndBatch();
-  // Writes "Convert error. ->" and the engine's reason line to the log.
-  void LogEngineReason(const std::string& chunk);
+  // A complete line of engine output: logged and kept for the status bar when
+  // it is the engine's reason.
+  void EngineLineEnded();
+  std::string engine_line_;    // the job's output since its last line break
+  std::string engine_reason_;  // a reason line the status bar has not shown yet
   BatchWindows* batch_windows_ = nullptr;
   const SourceFileList* batch_list_ = nullptr;
   std::unique_ptr<TAdvanceSystem> worker_;

@@ -6,6 +6,8 @@
 #include <filesystem>
 #include <vector>
 
+#include "UnitCustomProc.h"
+
 namespace {
 
 // True when a folder can be created inside `folder`. The probe folder gets a
@@ -34,6 +36,7 @@ std::string SelectOutputFolder(TCommonLib& common, const std::string& current) {
   std::string chosen;
   std::string accepted;
   if (BrowseForFolder(common.Ui(), "Please select output folder:", "", chosen)) {
+    chosen = AbsoluteFolder(chosen);
     std::error_code error;
     if (!std::filesystem::is_directory(chosen, error)) {
       common.ShowMsg("The path is invalid.", 1);
@@ -43,7 +46,9 @@ std::string SelectOutputFolder(TCommonLib& common, const std::string& current) {
       common.ShowMsg("This is a read-only path.", 1);
     }
   }
+  // The folder kept is shown as it was written ("~/Ringtones" stays so), but
+  // never created relative to wherever the program was started.
   const std::string& result = accepted.empty() ? current : accepted;
-  if (!result.empty()) CreateIfMissing(result);
+  if (!result.empty()) CreateIfMissing(AbsoluteFolder(result));
   return result;
 }

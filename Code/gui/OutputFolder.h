@@ -14,5 +14,6 @@
 // ("This is a read-only path."); the probe creates a folder of a unique name
 // of its own and removes exactly that one. When nothing acceptable was chosen
 // `current` is kept. The folder returned is created (with its parents) when it
-// is missing; a failure to create it is ignored.
+// is missing, as AbsoluteFolder makes it absolute ("~/Ringtones" in the home
+// folder); a failure to create it is ignored.
 std::string SelectOutputFolder(TCommonLib& common, const std::string& current);

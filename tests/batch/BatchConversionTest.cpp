@@ -9,6 +9,7 @@
 #include <QProcess>
 #include <QProgressBar>
 #include <QPushButton>
+#include <QScopeGuard>
 #include <QStatusBar>
 #include <QTest>
 #include <QTimer>
@@ -170,6 +171,55 @@ class BatchConversionTest : public QObject {
     QVERIFY2(qAbs(cut_amr.duration - 3.0) < 0.2, qPrintable(QString::number(cut_amr.duration)));
     QCOMPARE(ParameterLines(rig.AppDir()).size(), 4);
     QVERIFY(rig.Form().isEnabled());
+  }
+
+  // An output folder written relative ("~/Ringtones" in the settings) with
+  // the program started in some other folder: the ringtone lands in the home
+  // folder, where the folder was made, and nothing appears where the program
+  // was started. The engine runs in the program folder, so before the folder
+  // was made absolute the program made ./~/Ringtones and the engine found no
+  // such folder.
+  void relativeOutputFolderLandsInTheHomeFolder_data() {
+    QTest::addColumn<QString>("folder");
+    QTest::addColumn<QString>("underHome");
+    QTest::newRow("tilde") << "~/Ringtones"
+                           << "Ringtones";
+    QTest::newRow("relative") << "Ringtones/Mine"
+                              << "Ringtones/Mine";
+  }
+  void relativeOutputFolderLandsInTheHomeFolder() {
+    QFETCH(QString, folder);
+    QFETCH(QString, underHome);
+    QTemporaryDir home;
+    QTemporaryDir started_in;
+    const QByteArray old_home = qgetenv("HOME");
+    const QString old_working = QDir::currentPath();
+    qputenv("HOME", home.path().toUtf8());
+    QDir::setCurrent(started_in.path());
+    const auto restore = qScopeGuard([&] {
+      QDir::setCurrent(old_working);
+      qputenv("HOME", old_home);
+    });
+
+    AppRig rig;
+    QTemporaryDir unused;
+    PrepareOutputTypes(rig, unused);
+    rig.Form().edtOutputFolder->setText(folder);
+    rig.Form().chkShowOutputDirectory->setChecked(false);
+    rig.Form().chkShutdown->setChecked(false);
+    rig.context->CommonLib->AddSourceFiles(rig.List(), {Sound("tone.wav").toStdString()});
+    QCOMPARE(rig.List().RowCount(), 1);
+    auto unexpected_box = ModalAnswer::PressButton(QMessageBox::Ok, 600000);
+    rig.Form().btnConvertClick();
+    QVERIFY2(!unexpected_box->Answered(), qPrintable(unexpected_box->Seen().text));
+
+    const QString ringtone = home.filePath(underHome + "/tone.mp3");
+    QCOMPARE(ProbeFile(ringtone).codec, QString("mp3"));
+    QVERIFY(ParameterLines(rig.AppDir()).at(0).endsWith("\"" + ringtone + "\""));
+    QVERIFY2(
+        QDir(started_in.path()).isEmpty(QDir::AllEntries | QDir::NoDotAndDotDot | QDir::Hidden),
+        "a folder was made where the program was started");
+    QCOMPARE(rig.Form().edtOutputFolder->text(), folder);
   }
 
   void stopWithTheEngineRunningEndsItAndTheBatch() {

@@ -120,18 +120,8 @@ TEST(Refresh, FirstChunkOfAJobOnlyReachesTheStatusBar) {
   EXPECT_EQ(proc.Progress.FilePosition, 17);
 }
 
-// A file the engine refuses: its reason line lands in the log, wherever it
-// stands in the chunk; progress lines and the library's own chatter do not.
-TEST(Refresh, TheEnginesReasonIsLoggedAndProgressIsNot) {
-  BatchRig rig;
-  TCustomProc& proc = rig.Proc();
-  proc.ProgressFormShow();
-  proc.EngineOutputCallback(kLine);
-  proc.EngineOutputCallback("[mp3 @ 0x5592] Failed to read frame size\n");
-  proc.EngineOutputCallback(kLine +
-                            std::string("\revc.exe: cannot open a b.mp3: Invalid data\r\n"));
-  proc.EngineOutputCallback("evc.exe: no space left on the disk");
-
+// The log's messages that tell of an error, without the stamp.
+std::vector<std::string> ErrorMessages(const BatchRig& rig) {
   std::ifstream log(rig.program.Path() + "log.txt");
   std::vector<std::string> errors;
   for (std::string line; std::getline(log, line);) {
@@ -139,9 +129,102 @@ TEST(Refresh, TheEnginesReasonIsLoggedAndProgressIsNot) {
     const auto at = line.find('|');
     if (line.find("error") != std::string::npos) errors.push_back(line.substr(at + 1));
   }
-  EXPECT_EQ(errors,
+  return errors;
+}
+
+// One read of the engine's pipe as the runner hands it over: every piece, then
+// the newest piece as the chunk for the status bar.
+void DeliverRead(TCustomProc& proc, const std::vector<std::string>& pieces) {
+  for (const std::string& piece : pieces) proc.EngineOutputRead(piece);
+  proc.EngineOutputCallback(pieces.back());
+}
+
+// A file the engine refuses: its reason line lands in the log, wherever it
+// stands in the chunk; progress lines and the library's own chatter do not.
+TEST(Refresh, TheEnginesReasonIsLoggedAndProgressIsNot) {
+  BatchRig rig;
+  TCustomProc& proc = rig.Proc();
+  proc.ProgressFormShow();
+  DeliverRead(proc, {kLine});
+  DeliverRead(proc, {"[mp3 @ 0x5592] Failed to read frame size\n"});
+  DeliverRead(proc, {kLine + std::string("\revc.exe: cannot open a b.mp3: Invalid data\r\n")});
+  DeliverRead(proc, {"evc.exe: no space left on the disk"});
+  proc.EngineOutputEnded();
+
+  EXPECT_EQ(ErrorMessages(rig),
             (std::vector<std::string>{"Convert error. ->evc.exe: cannot open a b.mp3: Invalid data",
                                       "Convert error. ->evc.exe: no space left on the disk"}));
+}
+
+// The engine's reason however it comes: its prefix written apart from the
+// reason (the engine writes "evc.exe: ", the reason and the line break one
+// after the other), a reason longer than the pieces the pipe is read in, a
+// reason after more output than the status bar is given. The log's line and
+// the status bar carry the whole reason.
+struct ReasonCase {
+  const char* label;
+  std::vector<std::vector<std::string>> reads;  // pieces per read of the pipe
+  std::string reason;                           // the line expected
+};
+void PrintTo(const ReasonCase& c, std::ostream* out) { *out << c.label; }
+
+// `text` cut into pieces of at most 1023 bytes, as the runner reads a backlog.
+std::vector<std::string> Pieces(const std::string& text) {
+  std::vector<std::string> pieces;
+  for (std::size_t at = 0; at < text.size(); at += 1023) pieces.push_back(text.substr(at, 1023));
+  return pieces;
+}
+
+std::vector<ReasonCase> ReasonCases() {
+  const std::string bad_length = "evc.exe: bad value '0' for -t: the length must be above zero";
+  const std::string long_folder = "/tmp/" + std::string(5000, 'd') + "/";
+  const std::string too_long =
+      "evc.exe: cannot write " + long_folder + "song.mp3: File name too long";
+  std::string progress;
+  for (int i = 0; i < 200; ++i) progress += kLine + std::string("\r");
+  return {
+      {"PrefixInAPieceOfItsOwn", {{"evc.exe: "}, {bad_length.substr(9), "\n"}}, bad_length},
+      {"PrefixAloneInTheLastRead",
+       {{"Input: song.mp3\n", "evc.exe: "}, {bad_length.substr(9)}, {"\n"}},
+       bad_length},
+      {"ReasonLongerThanAPiece",
+       {Pieces("Output: " + long_folder + "\n" + too_long + "\n")},
+       too_long},
+      {"ReasonAfterMuchProgress", {Pieces(progress + too_long + "\r\n")}, too_long},
+      {"ReasonWithoutALineBreak", {Pieces(too_long)}, too_long},
+  };
+}
+
+class ReasonTest : public ::testing::TestWithParam<ReasonCase> {};
+
+TEST_P(ReasonTest, TheWholeReasonReachesTheLogAndTheStatusBar) {
+  BatchRig rig;
+  TCustomProc& proc = rig.Proc();
+  proc.ProgressFormShow();
+  for (const std::vector<std::string>& read : GetParam().reads) DeliverRead(proc, read);
+  proc.EngineOutputEnded();
+  EXPECT_EQ(ErrorMessages(rig), std::vector<std::string>{"Convert error. ->" + GetParam().reason});
+  EXPECT_EQ(proc.Progress.Status, GetParam().reason);
+}
+
+INSTANTIATE_TEST_SUITE_P(Reasons, ReasonTest, ::testing::ValuesIn(ReasonCases()),
+                         [](const auto& info) { return std::string(info.param.label); });
+
+// A reason beyond any sensible length keeps its beginning and its end, where
+// the system's words stand.
+TEST(Refresh, AnEndlessReasonLineIsCutInTheMiddle) {
+  BatchRig rig;
+  TCustomProc& proc = rig.Proc();
+  proc.ProgressFormShow();
+  const std::string reason = "evc.exe: cannot open " + std::string(200000, 'x') + ": No such file";
+  DeliverRead(proc, Pieces(reason + "\n"));
+  const std::vector<std::string> errors = ErrorMessages(rig);
+  ASSERT_EQ(errors.size(), 1u);
+  EXPECT_LE(errors[0].size(), std::size_t{70 * 1024});
+  EXPECT_TRUE(errors[0].starts_with("Convert error. ->evc.exe: cannot open xxx"))
+      << errors[0].substr(0, 80);
+  EXPECT_TRUE(errors[0].ends_with("xxx: No such file"));
+  EXPECT_NE(errors[0].find("x ... x"), std::string::npos);
 }
 
 TEST(Refresh, WithoutWindowsConnectedIsAClearError) {

@@ -5,12 +5,15 @@
 #include <unistd.h>
 
 #include <filesystem>
+#include <functional>
+#include <memory>
 #include <string>
 #include <vector>
 
 #include "Errors.h"
 #include "IniFiles32.h"
 #include "TempFolder.h"
+#include "WatchedFifo.h"
 
 namespace {
 
@@ -373,14 +376,76 @@ TEST_F(IniTest, AReadOnlyFileIsNotOverwritten) {
   EXPECT_EQ(Bytes(), CrLf({"[S]", "k=1"}));
 }
 
-TEST_F(IniTest, AFolderGivenAsTheFileIsAFileErrorAtConstruction) {
-  std::filesystem::create_directory(Name());
+// ---- Names that are not regular files --------------------------------------------
+
+// Something other than a regular file under the file's name: a FIFO that
+// nobody writes to, a device that never ends or swallows everything, a folder.
+// Reading must neither wait nor run on: it reads as a missing file. Writing
+// is refused with a FileError naming the file, and the thing stays as it was.
+struct SpecialCase {
+  const char* name;
+  std::function<void(const std::string& path)> make;  // not used for the FIFO
+};
+void PrintTo(const SpecialCase& c, std::ostream* out) { *out << c.name; }
+
+class SpecialFileTest : public IniTest, public testing::WithParamInterface<SpecialCase> {};
+
+TEST_P(SpecialFileTest, ReadsAsMissingAndIsNeverWritten) {
+  std::unique_ptr<WatchedFifo> fifo;
+  if (GetParam().make) {
+    GetParam().make(Name());
+  } else {
+    fifo = std::make_unique<WatchedFifo>(Name());
+  }
+  struct stat before {};
+  ASSERT_EQ(::lstat(Name().c_str(), &before), 0);
+
+  TIniFile32 ini(Name());
+  EXPECT_TRUE(ini.Lines.empty());
+  EXPECT_EQ(ini.ReadString("USRInfo", "OutDir", "default"), "default");
   try {
-    TIniFile32 ini(Name());
+    ini.WriteString("USRInfo", "OutDir", "/x");
     FAIL() << "no error";
   } catch (const FileError& error) {
     EXPECT_NE(std::string(error.what()).find(Name()), std::string::npos) << error.what();
   }
+  EXPECT_EQ(ini.ReadString("USRInfo", "OutDir", ""), "/x");  // kept in Lines
+
+  struct stat after {};
+  ASSERT_EQ(::lstat(Name().c_str(), &after), 0);
+  EXPECT_EQ(after.st_mode, before.st_mode);
+  EXPECT_EQ(after.st_ino, before.st_ino);
+  if (fifo) {
+    EXPECT_FALSE(fifo->OpenedForReading());
+    EXPECT_FALSE(fifo->OpenedForWriting());
+  }
+}
+
+INSTANTIATE_TEST_SUITE_P(
+    Cases, SpecialFileTest,
+    testing::Values(SpecialCase{"FifoWithoutWriter", nullptr},
+                    SpecialCase{"LinkToDevZero",
+                                [](const std::string& path) {
+                                  std::filesystem::create_symlink("/dev/zero", path);
+                                }},
+                    SpecialCase{"LinkToDevNull",
+                                [](const std::string& path) {
+                                  std::filesystem::create_symlink("/dev/null", path);
+                                }},
+                    SpecialCase{
+                        "Folder",
+                        [](const std::string& path) { std::filesystem::create_directory(path); }}),
+    [](const testing::TestParamInfo<SpecialCase>& info) { return std::string(info.param.name); });
+
+TEST_F(IniTest, ALinkToARegularFileIsReadAndWrittenThrough) {
+  const std::string target = dir_.Path() + "real.ini";
+  WriteBytes(target, CrLf({"[S]", "k=1"}));
+  std::filesystem::create_symlink(target, Name());
+  TIniFile32 ini(Name());
+  EXPECT_EQ(ini.ReadString("S", "k", ""), "1");
+  ini.WriteString("S", "k", "2");
+  EXPECT_TRUE(std::filesystem::is_symlink(Name()));
+  EXPECT_EQ(ReadBytes(target), CrLf({"[S]", "k=2"}));
 }
 
 }  // namespace

@@ -5,8 +5,12 @@
 
 #include <filesystem>
 #include <fstream>
+#include <functional>
+#include <memory>
+#include <tuple>
 
 #include "../core/TempFolder.h"
+#include "../core/WatchedFifo.h"
 #include "Errors.h"
 #include "FfmpegMediaGraph.h"
 #include "ListFixtures.h"
@@ -174,11 +178,26 @@ class FiveSecondGraph : public MediaGraph {
   bool active_ = false;
 };
 
+// Measures every file as five seconds long, and removes `vanishing` while it
+// measures it, as if another program deleted it just then.
+class VanishingGraph : public FiveSecondGraph {
+ public:
+  explicit VanishingGraph(std::string vanishing) : vanishing_(std::move(vanishing)) {}
+  int RenderFile(const std::string& path) override {
+    if (path == vanishing_) std::filesystem::remove(path);
+    return kRenderOk;
+  }
+
+ private:
+  std::string vanishing_;
+};
+
 TEST_F(SourceFilesTest, FileWhoseSizeCannotBeReadLeavesNoRowBehind) {
-  TCommonLib::SourceListServices services;
-  services.NewMediaGraph = [] { return std::make_unique<FiveSecondGraph>(); };
-  common_.SetSourceListServices(services);
   const std::string gone = folder_.Path() + "gone.mp3";
+  std::filesystem::copy_file(Sound("song.mp3"), gone);
+  TCommonLib::SourceListServices services;
+  services.NewMediaGraph = [gone] { return std::make_unique<VanishingGraph>(gone); };
+  common_.SetSourceListServices(services);
   try {
     Add({Sound("song.mp3"), gone, Sound("tone.wav")});
     FAIL() << "no error for an unreadable size";
@@ -188,6 +207,71 @@ TEST_F(SourceFilesTest, FileWhoseSizeCannotBeReadLeavesNoRowBehind) {
   ASSERT_EQ(list_.RowCount(), 1);
   EXPECT_EQ(list_.Cell(0, SourceColumn::FileName), Sound("song.mp3"));
 }
+
+// Names of songs that are no regular files: a FIFO nobody writes to, links to
+// a device that never ends, a folder. Each gets the codec-missing dialog and no
+// row, without being opened (a FIFO would hold the window for good), whatever
+// the media graph would say of it: with the real graph and with one that
+// measures every file as five seconds long.
+struct SpecialCase {
+  const char* label;
+  const char* name;
+  std::function<void(const std::string& path)> make;  // none: a watched FIFO
+};
+void PrintTo(const SpecialCase& c, std::ostream* out) { *out << c.label; }
+
+class NotARegularFileTest : public SourceFilesTest,
+                            public ::testing::WithParamInterface<std::tuple<SpecialCase, bool>> {};
+
+TEST_P(NotARegularFileTest, GetsTheCodecDialogAndNoRowWithoutBeingOpened) {
+  const auto& [special, real_graph] = GetParam();
+  if (!real_graph) {
+    TCommonLib::SourceListServices services;
+    services.NewMediaGraph = [] { return std::make_unique<FiveSecondGraph>(); };
+    services.ShowCodeErrorForm = [this] { ++codec_dialogs_; };
+    common_.SetSourceListServices(services);
+  }
+  const std::string path = folder_.Path() + special.name;
+  std::unique_ptr<WatchedFifo> fifo;
+  if (special.make) {
+    special.make(path);
+  } else {
+    fifo = std::make_unique<WatchedFifo>(path);
+  }
+
+  Add({path, Sound("tone.wav")});
+
+  EXPECT_EQ(codec_dialogs_, 1);
+  ASSERT_EQ(list_.RowCount(), 1);
+  EXPECT_EQ(list_.Cell(0, SourceColumn::FileName), Sound("tone.wav"));
+  if (fifo) {
+    EXPECT_FALSE(fifo->OpenedForReading());
+    EXPECT_FALSE(fifo->OpenedForWriting());
+  }
+}
+
+INSTANTIATE_TEST_SUITE_P(
+    Specials, NotARegularFileTest,
+    ::testing::Combine(::testing::Values(SpecialCase{"Fifo", "x.mp3", nullptr},
+                                         SpecialCase{"LinkToDevZeroMp3", "zero.mp3",
+                                                     [](const std::string& path) {
+                                                       std::filesystem::create_symlink("/dev/zero",
+                                                                                       path);
+                                                     }},
+                                         SpecialCase{"LinkToDevZeroAc3", "zero.ac3",
+                                                     [](const std::string& path) {
+                                                       std::filesystem::create_symlink("/dev/zero",
+                                                                                       path);
+                                                     }},
+                                         SpecialCase{"Folder", "album.mp3",
+                                                     [](const std::string& path) {
+                                                       std::filesystem::create_directory(path);
+                                                     }}),
+                       ::testing::Bool()),
+    [](const auto& info) {
+      return std::string(std::get<0>(info.param).label) +
+             (std::get<1>(info.param) ? "RealGraph" : "FiveSecondGraph");
+    });
 
 TEST_F(SourceFilesTest, AddingWithoutAMediaServiceIsAClearError) {
   common_.SetSourceListServices({});

@@ -3,7 +3,13 @@
 #include <gtest/gtest.h>
 
 #include <chrono>
+#include <filesystem>
+#include <fstream>
+#include <functional>
+#include <memory>
 
+#include "../core/TempFolder.h"
+#include "../core/WatchedFifo.h"
 #include "MediaFixtures.h"
 #include "MediaProbe.h"
 
@@ -90,4 +96,110 @@ TEST(ProbeMedia, ADeviceThatNeverEndsIsAbandonedInBoundedTime) {
   } catch (const MediaError&) {
   }
   EXPECT_LT(std::chrono::steady_clock::now() - start, kMediaCallTimeLimit * 2);
+}
+
+// ---- Inputs that never end or never come ------------------------------------------
+
+// What this process has read so far, all files together (the kernel's count
+// of bytes returned by read()).
+int64_t BytesReadByThisProcess() {
+  std::ifstream io("/proc/self/io");
+  for (std::string key; io >> key;) {
+    int64_t value = 0;
+    io >> value;
+    if (key == "rchar:") return value;
+  }
+  ADD_FAILURE() << "no rchar in /proc/self/io";
+  return 0;
+}
+
+// The most a refused file may cost: the reading budgets of opening and
+// analysing, with room to spare.
+constexpr int64_t kMostReadForNothing = 64 << 20;
+
+constexpr int64_t kGigabyte = int64_t{1} << 30;
+
+struct EndlessCase {
+  const char* label;
+  const char* name;
+  std::function<void(const std::string& path)> make;  // none: a watched FIFO
+};
+void PrintTo(const EndlessCase& c, std::ostream* out) { *out << c.label; }
+
+class EndlessInputTest : public testing::TestWithParam<EndlessCase> {};
+
+// A file of zeros as big as a film, a device that never ends, a FIFO nobody
+// writes to: probing gives up with an error naming the file (or a result that
+// is not playable) after reading a few megabytes at most, and never opens
+// what is not a regular file.
+TEST_P(EndlessInputTest, IsRefusedAfterReadingAFewMegabytesAtMost) {
+  TempFolder folder;
+  const std::string path = folder.Path() + GetParam().name;
+  std::unique_ptr<WatchedFifo> fifo;
+  if (GetParam().make) {
+    GetParam().make(path);
+  } else {
+    fifo = std::make_unique<WatchedFifo>(path);
+  }
+  const int64_t before = BytesReadByThisProcess();
+  try {
+    const MediaInfo info = ProbeMedia(path);
+    EXPECT_NE(info.render_result, kRenderOk);
+  } catch (const MediaError& e) {
+    EXPECT_NE(std::string(e.what()).find(path), std::string::npos) << e.what();
+  }
+  EXPECT_LT(BytesReadByThisProcess() - before, kMostReadForNothing);
+  if (fifo) {
+    EXPECT_FALSE(fifo->OpenedForReading());
+    EXPECT_FALSE(fifo->OpenedForWriting());
+  }
+}
+
+// A gigabyte of zeros that takes no disk space (a sparse file).
+void Zeros(const std::string& path) {
+  std::ofstream{path};
+  std::filesystem::resize_file(path, kGigabyte);
+}
+void LinkToDevZero(const std::string& path) { std::filesystem::create_symlink("/dev/zero", path); }
+
+INSTANTIATE_TEST_SUITE_P(Inputs, EndlessInputTest,
+                         testing::Values(EndlessCase{"GigabyteOfZerosMp3", "zeros.mp3", Zeros},
+                                         EndlessCase{"GigabyteOfZerosAc3", "zeros.ac3", Zeros},
+                                         EndlessCase{"GigabyteOfZerosAac", "zeros.aac", Zeros},
+                                         EndlessCase{"LinkToDevZeroMp3", "zero.mp3", LinkToDevZero},
+                                         EndlessCase{"LinkToDevZeroAc3", "zero.ac3", LinkToDevZero},
+                                         EndlessCase{"FifoWithoutWriter", "x.mp3", nullptr},
+                                         EndlessCase{"Folder", "album.mp3",
+                                                     [](const std::string& path) {
+                                                       std::filesystem::create_directory(path);
+                                                     }}),
+                         [](const testing::TestParamInfo<EndlessCase>& info) {
+                           return std::string(info.param.label);
+                         });
+
+// A song followed by a gigabyte of zeros whose length has to be counted: the
+// count ends a few megabytes into the padding with the song's own length.
+TEST(ProbeMedia, ASongPaddedWithZerosIsCountedUpToThePadding) {
+  TempFolder folder;
+  const std::string path = folder.Path() + "padded.mp3";
+  std::filesystem::copy_file(Fixtures::Get().Path("vbr_noxing.mp3"), path);
+  std::filesystem::resize_file(path, kGigabyte);
+  const int64_t before = BytesReadByThisProcess();
+  const MediaInfo info = ProbeMedia(path);
+  EXPECT_LT(BytesReadByThisProcess() - before, kMostReadForNothing);
+  EXPECT_EQ(info.render_result, kRenderOk);
+  EXPECT_TRUE(info.duration_counted);
+  EXPECT_EQ(info.duration_ms / 1000, 12);
+}
+
+// A name is only ever a local file's name: a network address is not reached.
+TEST(ProbeMedia, ANetworkAddressIsAFileNameThatDoesNotExist) {
+  const std::string address = "udp://127.0.0.1:9";
+  try {
+    ProbeMedia(address);
+    FAIL() << "no error";
+  } catch (const MediaError& e) {
+    EXPECT_NE(std::string(e.what()).find("No such file or directory"), std::string::npos)
+        << e.what();
+  }
 }

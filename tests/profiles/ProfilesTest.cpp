@@ -7,10 +7,12 @@
 #include <cstdlib>
 #include <deque>
 #include <filesystem>
+#include <functional>
 #include <optional>
 #include <ostream>
 #include <stdexcept>
 #include <string>
+#include <tuple>
 #include <vector>
 
 #include "Errors.h"
@@ -18,6 +20,7 @@
 #include "ProfileControls.h"
 #include "TempFolder.h"
 #include "UnitCustomProc.h"
+#include "WatchedFifo.h"
 
 namespace fs = std::filesystem;
 
@@ -526,6 +529,198 @@ TEST_F(ProfilesTest, WithoutAConfigFolderReadingGivesDefaultsAndWritingFails) {
   EXPECT_THROW(proc_.AddCustomProfile(), FileError);
   // The program never makes the folder itself.
   EXPECT_FALSE(fs::exists(app_dir_ + "Config"));
+}
+
+// ---- Suggested names that exist already --------------------------------------------
+
+// The counter file lost, damaged or behind: the suggestion passes over every
+// name a profile has (in any letter case), so OK with it adds a profile and
+// never replaces one.
+struct LostCounter {
+  const char* name;
+  const char* count_file;  // nullptr: no file at all
+};
+void PrintTo(const LostCounter& c, std::ostream* out) { *out << c.name; }
+
+class LostCounterTest : public ProfilesTest, public testing::WithParamInterface<LostCounter> {};
+
+TEST_P(LostCounterTest, TheSuggestionSkipsNamesThatExistAndOkAddsAProfile) {
+  Profiles({{"UserProfileInfo1", "0|0|0|0|0|0"},
+            {"userprofileinfo2", "4|0|4|8|0|3"},
+            {"UserProfileInfo4", "1|1|1|1|1|1"}});
+  if (GetParam().count_file) WriteConfig("UserProfileCount.ini", GetParam().count_file);
+  Start();
+  ui_.Answers = {std::string("UserProfileInfo3")};
+  proc_.AddCustomProfile();
+  ASSERT_EQ(ui_.Seen.size(), 1u);
+  EXPECT_EQ(ui_.Seen[0].initial, "UserProfileInfo3");
+  EXPECT_EQ(Sections("UserProfileInfo.ini"), (Texts{"UserProfileInfo1", "userprofileinfo2",
+                                                    "UserProfileInfo4", "UserProfileInfo3"}));
+  EXPECT_EQ(common_.ReadConfigValue("UserProfileInfo.ini", "UserProfileInfo1"), "0|0|0|0|0|0");
+  EXPECT_EQ(common_.ReadConfigValue("UserProfileInfo.ini", "UserProfileInfo4"), "1|1|1|1|1|1");
+  // The counter goes on from the name suggested.
+  EXPECT_EQ(TIniFile32(Config("UserProfileCount.ini")).ReadString("count", "count", ""), "3");
+
+  // The next suggestion passes over 4 as well.
+  ui_.Answers = {std::nullopt};
+  proc_.AddCustomProfile();
+  EXPECT_EQ(ui_.Seen[1].initial, "UserProfileInfo5");
+}
+
+INSTANTIATE_TEST_SUITE_P(Counters, LostCounterTest,
+                         testing::Values(LostCounter{"Missing", nullptr},
+                                         LostCounter{"NoNumber", "[count]\r\ncount=many\r\n"},
+                                         LostCounter{"Behind", "[count]\r\ncount=0\r\n"},
+                                         LostCounter{"OtherSection", "[Count2]\r\ncount=9\r\n"}),
+                         [](const testing::TestParamInfo<LostCounter>& info) {
+                           return std::string(info.param.name);
+                         });
+
+// ---- Configuration files that are not regular files ------------------------------
+
+// A FIFO without a writer under the name of each configuration file: the
+// start-up reads it as missing (defaults, no custom profiles) instead of
+// waiting for a writer, writing to it is a FileError instead of a wait for a
+// reader, and it is never opened.
+class FifoConfigTest : public ProfilesTest, public testing::WithParamInterface<const char*> {};
+
+TEST_P(FifoConfigTest, StartUpGoesOnAsWithoutTheFileAndWritingFails) {
+  const std::string name = GetParam();
+  if (name != "UserProfileInfo.ini") Profiles({{"Ring", "0|0|0|0|0|0"}});
+  WatchedFifo fifo(Config(name));
+  Start();
+  EXPECT_EQ(controls_.OutputFolder, "/home/someone/Tonbrix");
+  EXPECT_FALSE(controls_.ShowOutputDirectory);
+  EXPECT_EQ(controls_.List(ListControl::Profile).Items.size(),
+            name == "UserProfileInfo.ini" ? 5u : 6u);
+  EXPECT_EQ(Text(ListControl::AudioBitrate), "128");
+
+  // Every operation on the files either works or fails with a FileError.
+  const auto works_or_fails = [](const std::function<void()>& operation) {
+    try {
+      operation();
+    } catch (const FileError&) {
+    }
+  };
+  works_or_fails([&] { proc_.SaveUserSettings(); });
+  works_or_fails([&] { proc_.SaveInitDir("/data/Music/a.mp3"); });
+  works_or_fails([&] { EXPECT_FALSE(proc_.ReadInitDir().empty()); });
+  ui_.Answers = {std::string("Mine")};
+  works_or_fails([&] { proc_.AddCustomProfile(); });
+  controls_.SetCustomProfileText("Mine");
+  works_or_fails([&] { proc_.SaveCustomProfile(); });
+  EXPECT_THROW(TIniFile32(Config(name)).WriteString("s", "k", "v"), FileError);
+
+  EXPECT_FALSE(fifo.OpenedForReading());
+  EXPECT_FALSE(fifo.OpenedForWriting());
+  struct stat info {};
+  ASSERT_EQ(::lstat(Config(name).c_str(), &info), 0);
+  EXPECT_TRUE(S_ISFIFO(info.st_mode));
+}
+
+INSTANTIATE_TEST_SUITE_P(Files, FifoConfigTest,
+                         testing::Values("UserSettings.ini", "UserProfileInfo.ini",
+                                         "UserProfileCount.ini"),
+                         [](const testing::TestParamInfo<const char*>& info) {
+                           std::string name = info.param;
+                           return name.substr(0, name.find('.'));
+                         });
+
+// ---- Relative output folders -------------------------------------------------------
+
+// Sets HOME and the working folder for one test and puts both back.
+class HomeAndWorkingFolder {
+ public:
+  HomeAndWorkingFolder(const std::string& home, const std::string& working)
+      : old_working_(fs::current_path()) {
+    if (const char* old = std::getenv("HOME")) old_home_ = old;
+    ::setenv("HOME", home.c_str(), 1);
+    fs::current_path(working);
+  }
+  ~HomeAndWorkingFolder() {
+    fs::current_path(old_working_);
+    if (old_home_) {
+      ::setenv("HOME", old_home_->c_str(), 1);
+    } else {
+      ::unsetenv("HOME");
+    }
+  }
+
+ private:
+  fs::path old_working_;
+  std::optional<std::string> old_home_;
+};
+
+struct RelativeFolder {
+  const char* name;
+  const char* stored;    // OutDir in the settings file
+  const char* expected;  // below the home folder, ending in "/"
+};
+void PrintTo(const RelativeFolder& c, std::ostream* out) { *out << c.name; }
+
+class RelativeFolderTest : public ProfilesTest,
+                           public testing::WithParamInterface<RelativeFolder> {};
+
+// The program runs from some folder while the engine runs in the program
+// folder: a folder that is not absolute is made absolute, in the home folder,
+// before it is created and before it goes into the command line.
+TEST_P(RelativeFolderTest, IsMadeAbsoluteBeforeItIsCreatedAndPutOnTheLine) {
+  const std::string home = root_.Path() + "home";
+  const std::string started_in = root_.Path() + "started here";
+  fs::create_directories(home);
+  fs::create_directories(started_in);
+  HomeAndWorkingFolder environment(home, started_in);
+  WriteConfig("UserSettings.ini", std::string("[USRInfo]\r\nOutDir=") + GetParam().stored + "\r\n");
+  Start();
+  EXPECT_EQ(controls_.OutputFolder, GetParam().stored);  // shown and kept as written
+  inputs_.OutputFolder = controls_.OutputFolder;
+  inputs_.Rows.push_back(
+      {"True", root_.Path() + "song.mp3", "1 MB", "00:00:10", "00:00:00", "00:00:10", "00:00:10"});
+
+  const std::string line = proc_.BuildCommandLine(root_.Path() + "song.mp3");
+
+  const std::string expected = home + "/" + GetParam().expected;
+  EXPECT_EQ(common_.ConvertParameter.OutputFolder, expected);
+  EXPECT_EQ(proc_.LastCommand.Arguments.back(), expected + "song.mp3");
+  EXPECT_NE(line.find(" \"" + expected + "song.mp3\""), std::string::npos) << line;
+  EXPECT_TRUE(fs::is_directory(expected));
+  EXPECT_TRUE(fs::is_empty(started_in)) << "a folder was made where the program was started";
+  proc_.SaveUserSettings();
+  EXPECT_NE(ReadBytes(Config("UserSettings.ini")).find(std::string("OutDir=") + GetParam().stored),
+            std::string::npos);
+}
+
+INSTANTIATE_TEST_SUITE_P(
+    Folders, RelativeFolderTest,
+    testing::Values(RelativeFolder{"TildeSlash", "~/Ringtones", "Ringtones/"},
+                    RelativeFolder{"TildeAlone", "~", ""},
+                    RelativeFolder{"TildeWithTrailingSlash", "~/Ring tones/", "Ring tones/"},
+                    RelativeFolder{"Relative", "Ringtones/Mine", "Ringtones/Mine/"},
+                    RelativeFolder{"DotRelative", "./Out", "./Out/"},
+                    RelativeFolder{"TildeOfNobody", "~nobody-by-that-name/x",
+                                   "~nobody-by-that-name/x/"}),
+    [](const testing::TestParamInfo<RelativeFolder>& info) {
+      return std::string(info.param.name);
+    });
+
+TEST(AbsoluteFolder, JoinsTheHomeFolderWithOneSlash) {
+  for (const auto& [home, folder, expected] :
+       std::vector<std::tuple<std::string, std::string, std::string>>{
+           {"/", "~/Ringtones", "/Ringtones"},
+           {"/", "~", "/"},
+           {"/", "Ringtones", "/Ringtones"},
+           {"/home/x/", "~/Ringtones", "/home/x/Ringtones"},
+           {"/home/x//", "Ringtones", "/home/x/Ringtones"},
+           {"/home/x/", "~", "/home/x"}}) {
+    HomeAndWorkingFolder environment(home, fs::current_path().string());
+    EXPECT_EQ(AbsoluteFolder(folder), expected) << home << " " << folder;
+  }
+}
+
+TEST(AbsoluteFolder, LeavesAbsoluteAndEmptyFoldersAsTheyAre) {
+  EXPECT_EQ(AbsoluteFolder("/data/Out"), "/data/Out");
+  EXPECT_EQ(AbsoluteFolder("/data/~/Out"), "/data/~/Out");
+  EXPECT_EQ(AbsoluteFolder(""), "");
 }
 
 }  // namespace

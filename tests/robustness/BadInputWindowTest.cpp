@@ -12,6 +12,7 @@
 #include <QApplication>
 #include <QCheckBox>
 #include <QComboBox>
+#include <QFileDialog>
 #include <QJsonArray>
 #include <QJsonDocument>
 #include <QJsonObject>
@@ -27,10 +28,12 @@
 #include <cstring>
 #include <filesystem>
 #include <map>
+#include <memory>
 #include <set>
 
-#include "AppRig.h"
+#include "../core/WatchedFifo.h"
 #include "../list/ListFixtures.h"
+#include "AppRig.h"
 #include "BadInputCorpus.h"
 #include "CodeErrorForm.h"
 #include "ModalAnswer.h"
@@ -181,6 +184,48 @@ class TinyDisk {
   int error_ = 0;
 };
 
+// Adds `path` the way a person does with the open dialog: the name typed into
+// Qt's own dialog and accepted; the busy window then adds it. False when the
+// dialog would not take the name.
+bool AddThroughTheOpenDialog(AppRig& rig, const QString& path) {
+  QFileDialog* dialog = rig.Form().dlgOpenSourceFile;
+  dialog->setOption(QFileDialog::DontUseNativeDialog);
+  int tries = 0;
+  bool refused = false;
+  QTimer poll;
+  poll.setInterval(10);
+  QObject::connect(&poll, &QTimer::timeout, [&] {
+    if (!dialog->isVisible()) return;
+    auto* name_box = dialog->findChild<QLineEdit*>("fileNameEdit");
+    if (name_box == nullptr) return;
+    if (++tries > 50) {  // half a second without the dialog taking the name
+      refused = true;
+      static_cast<QDialog*>(dialog)->reject();
+      return;
+    }
+    name_box->setText(path);
+    static_cast<QDialog*>(dialog)->accept();
+  });
+  poll.start();
+  rig.Form().btnOpenFileClick();
+  return !refused;
+}
+
+// What the engine itself says, as its last line, when it is started with
+// `arguments` in `folder`.
+QString EnginesOwnReason(const std::vector<std::string>& arguments, const std::string& folder) {
+  QProcess engine;
+  engine.setWorkingDirectory(QString::fromStdString(folder));
+  engine.setProcessChannelMode(QProcess::MergedChannels);
+  QStringList rest;
+  for (std::size_t i = 1; i < arguments.size(); ++i) rest << QString::fromStdString(arguments[i]);
+  engine.start(QString::fromStdString(arguments[0]), rest);
+  engine.waitForFinished(60000);
+  const QStringList lines =
+      QString::fromUtf8(engine.readAll()).split(QRegularExpression("[\r\n]"), Qt::SkipEmptyParts);
+  return lines.isEmpty() ? QString() : lines.last();
+}
+
 }  // namespace
 
 class BadInputWindowTest : public QObject {
@@ -320,6 +365,96 @@ class BadInputWindowTest : public QObject {
     QCOMPARE(*status.Reasons.begin(), reasons[0].mid(reasons[0].indexOf("evc.exe: ")));
     QVERIFY(FolderEntries(disk).empty());
     QCOMPARE(Fingerprint(song), before);
+  }
+
+  // What is not a regular file, named like a song, dropped or chosen in the
+  // open dialog: the codec-missing dialog and no row, at once, without it
+  // being opened (a FIFO nobody writes to used to hold the window for good).
+  void addingWhatIsNotARegularFile_data() {
+    QTest::addColumn<QString>("kind");
+    QTest::addColumn<bool>("byDialog");
+    for (const char* kind : {"fifo", "link to /dev/zero", "gigabyte of zeros", "folder"}) {
+      QTest::newRow((std::string(kind) + ", dropped").c_str()) << kind << false;
+      // The dialog opens a folder instead of choosing it.
+      if (std::string(kind) != "folder")
+        QTest::newRow((std::string(kind) + ", open dialog").c_str()) << kind << true;
+    }
+  }
+  void addingWhatIsNotARegularFile() {
+    QFETCH(QString, kind);
+    QFETCH(bool, byDialog);
+    const std::string path = Folder() + "special " +
+                             std::to_string(std::hash<std::string>()(QTest::currentDataTag())) +
+                             ".mp3";
+    std::unique_ptr<WatchedFifo> fifo;
+    if (kind == "fifo") {
+      fifo = std::make_unique<WatchedFifo>(path);
+    } else if (kind == "link to /dev/zero") {
+      fs::create_symlink("/dev/zero", path);
+    } else if (kind == "gigabyte of zeros") {
+      std::ofstream{path};
+      fs::resize_file(path, std::uintmax_t{1} << 30);
+    } else {
+      fs::create_directory(path);
+    }
+    AppRig rig;
+    CodecDialogCloser dialogs;
+    if (byDialog) {
+      if (!AddThroughTheOpenDialog(rig, QString::fromStdString(path)))
+        QSKIP("Qt's dialog does not take this name");
+    } else {
+      rig.Form().FormDropFiles({QString::fromStdString(path)});
+    }
+    QCOMPARE(dialogs.Shown, 1);
+    QCOMPARE(rig.List().RowCount(), 0);
+    QVERIFY(rig.Form().isEnabled());
+    if (fifo) {
+      QVERIFY(!fifo->OpenedForReading());
+      QVERIFY(!fifo->OpenedForWriting());
+    }
+    std::error_code ignored;
+    fs::remove_all(path, ignored);
+  }
+
+  // An output folder the engine cannot use, and a job it refuses: its reason,
+  // exactly as the engine gives it and however long, is the log's
+  // "Convert error." line and what the status bar shows at the end.
+  void theEnginesReasonReachesThePerson_data() {
+    QTest::addColumn<QString>("job");
+    QTest::newRow("output folder is a file") << "file";
+    QTest::newRow("output folder of 5000 characters") << "long";
+    QTest::newRow("segment of no length") << "empty segment";
+  }
+  void theEnginesReasonReachesThePerson() {
+    QFETCH(QString, job);
+    const std::string song = Folder() + "three seconds.wav";
+    if (!fs::exists(song)) list_test::MakeTone(song, 3.0);
+    QTemporaryDir output;
+    std::string folder = output.path().toStdString();
+    if (job == "file") {
+      folder += "/not a folder";
+      WriteBytes(folder, "x");
+    } else if (job == "long") {
+      for (int i = 0; i < 17; ++i) folder += "/" + std::string(300, 'd');
+    }
+
+    AppRig rig;
+    ChooseOutput(rig, kMp3Type, QString::fromStdString(folder));
+    rig.Form().FormDropFiles({QString::fromStdString(song)});
+    QCOMPARE(rig.List().RowCount(), 1);
+    if (job == "empty segment") {
+      rig.List().SetCell(0, SourceColumn::StartTime, "00:00:02");
+      rig.List().SetCell(0, SourceColumn::EndTime, "00:00:02");
+    }
+    QVERIFY(ConvertAndCheckWindows(rig));
+
+    const QString reason =
+        EnginesOwnReason(rig.context->CustomProc->LastCommand.Arguments, rig.AppDir());
+    QVERIFY2(reason.startsWith("evc.exe: ") && reason.size() > 9, qPrintable(reason));
+    QCOMPARE(LogMessages(rig.AppDir(), "Convert error. ->"),
+             QStringList{"Convert error. ->" + reason});
+    QCOMPARE(rig.Form().frmConverting->statState->currentMessage(), reason);
+    qInfo("%s: %d characters", QTest::currentDataTag(), int(reason.size()));
   }
 };
 

@@ -91,6 +91,32 @@ INSTANTIATE_TEST_SUITE_P(Runner, BacklogTest,
                                            BacklogCase{"FourThousandBytes", 4000, 300, 3069, 931}),
                          [](const auto& info) { return std::string(info.param.name); });
 
+// Whoever must not miss a line gets every piece, the ones the backlog keeps
+// from the chunks included, each before the chunk of its read.
+TEST_P(BacklogTest, EveryPieceReachesTheWholeOutputProcedure) {
+  const BacklogCase& c = GetParam();
+  TempFolder folder;
+  std::mutex mutex;
+  std::vector<std::string> events;  // "piece:" or "chunk:" and the text
+  const auto record = [&](const char* kind) {
+    return [&, kind](const std::string& text) {
+      std::lock_guard lock(mutex);
+      events.push_back(kind + text);
+    };
+  };
+  ASSERT_TRUE(RunAndCapture(Command({FixtureProgram(), "write:" + std::to_string(c.bytes),
+                                     "sleep:" + std::to_string(c.linger_ms)}),
+                            record("chunk:"), folder.Path(), {}, record("piece:")));
+  std::string whole;
+  for (std::size_t i = 0; i + 1 < events.size(); ++i) {
+    ASSERT_TRUE(events[i].starts_with("piece:")) << i;
+    whole += events[i].substr(6);
+  }
+  ASSERT_FALSE(events.empty());
+  EXPECT_EQ(events.back(), "chunk:" + Pattern(c.piece_offset, c.piece_length));
+  EXPECT_EQ(whole, Pattern(0, c.bytes));
+}
+
 TEST(RunAndCaptureTest, TwoFullPiecesMakeNoThirdReadThatWaitsForTheEngine) {
   // A third read after the two pieces would block until "TAIL" arrives and
   // deliver that instead of the second piece.

@@ -5,6 +5,7 @@
 #include <unistd.h>
 
 #include <QDir>
+#include <QScopeGuard>
 #include <QTemporaryDir>
 #include <QtTest>
 
@@ -118,6 +119,56 @@ class OutputFolderTest : public QObject {
     }
     if (chosen.endsWith("locked"))
       QFile::setPermissions(chosen, QFile::ReadOwner | QFile::WriteOwner | QFile::ExeOwner);
+  }
+
+  // A folder kept as "~/Ringtones" (or relative) in the settings, or chosen so:
+  // it is made in the home folder, never below wherever the program was
+  // started, and a kept folder is still shown as it was written.
+  void relativeFoldersAreMadeInTheHomeFolder_data() {
+    QTest::addColumn<QString>("chosen");  // "" cancels
+    QTest::addColumn<QString>("current");
+    QTest::addColumn<QString>("made");  // below the home folder
+    QTest::addColumn<QString>("expected");
+    QTest::newRow("kept ~/Ringtones") << ""
+                                      << "~/Ringtones"
+                                      << "Ringtones"
+                                      << "~/Ringtones";
+    QTest::newRow("kept relative") << ""
+                                   << "Ringtones/Mine"
+                                   << "Ringtones/Mine"
+                                   << "Ringtones/Mine";
+    QTest::newRow("chosen ~/Music") << "~/Music"
+                                    << "~/Ringtones"
+                                    << "Music"
+                                    << "@home/Music";
+  }
+  void relativeFoldersAreMadeInTheHomeFolder() {
+    QFETCH(QString, chosen);
+    QFETCH(QString, current);
+    QFETCH(QString, made);
+    QFETCH(QString, expected);
+    const QString home = root_->path() + "/home";
+    const QString started_in = root_->path() + "/started here";
+    QVERIFY(QDir().mkpath(home + "/Music"));
+    QVERIFY(QDir().mkpath(started_in));
+    const QByteArray old_home = qgetenv("HOME");
+    const QString old_working = QDir::currentPath();
+    qputenv("HOME", home.toUtf8());
+    QDir::setCurrent(started_in);
+    const auto restore = qScopeGuard([&] {
+      QDir::setCurrent(old_working);
+      qputenv("HOME", old_home);
+    });
+
+    ui_.Answer = chosen.toStdString();
+    const QString result =
+        QString::fromStdString(SelectOutputFolder(*common_, current.toStdString()));
+
+    QVERIFY(ui_.Boxes.empty());
+    QCOMPARE(result, expected.replace("@home", home));
+    QVERIFY(QFileInfo(home + "/" + made).isDir());
+    QCOMPARE(QDir(started_in).entryList(QDir::AllEntries | QDir::Hidden | QDir::NoDotAndDotDot),
+             QStringList());
   }
 
   // A folder named "test" that the person keeps in the chosen folder is theirs:
