@@ -381,7 +381,8 @@ class MainWindowJourneyTest : public QObject {
     QVERIFY(yes->Answered());
     QCOMPARE(yes->Seen().text, QString("Are you sure you want to stop the work ? "));
     QTRY_VERIFY(!EngineRunning());
-    QVERIFY(QDir(output_->path()).entryList(QDir::Files | QDir::Hidden).isEmpty());
+    const QStringList left = QDir(output_->path()).entryList(QDir::Files | QDir::Hidden);
+    QVERIFY2(left.isEmpty(), qPrintable(left.join(", ")));
     QVERIFY(Form().isEnabled());
   }
 

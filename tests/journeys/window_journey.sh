@@ -110,7 +110,7 @@ click 634 468
 wait_for 30 "the job's command line in log.txt" grep -q "parameter: " "$app/log.txt"
 ringtone="$home/Tonbrix/Summer Song.mp3"
 wait_for 60 "the ringtone" test -f "$ringtone"
-wait_for 30 "the engine to end" bash -c '! pgrep -x evc.exe'
+wait_for 30 "the engine to end" bash -c "! pgrep -f '^$app/evc.exe'"
 hidden() { ! shows "$1"; }
 wait_for 30 "the progress window to go" hidden '^Converting$'
 
