@@ -1,6 +1,7 @@
 #!/usr/bin/env bash
-# Builds Tonbrix and starts it.
+# Builds what the program needs (the program, its engine, the two companion
+# libraries and the help page; not the tests) and starts it.
 set -euo pipefail
 cd "$(dirname "$0")/.."
-scripts/build.sh
-exec build/tonbrix
+scripts/build.sh tonbrix evc tonbrix_res tonbrix_form tonbrix_help
+exec build/tonbrix "$@"
