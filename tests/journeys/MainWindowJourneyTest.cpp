@@ -319,12 +319,20 @@ class MainWindowJourneyTest : public QObject {
     QVERIFY(types->hasFocus());
     QTest::keyClick(types, Qt::Key_Down);
     QCOMPARE(types->currentIndex(), 1);  // AMR
+    // The quality by keyboard too: Normal, then one step up.
+    QComboBox* profile = Form().cbbProfile;
+    QCOMPARE(profile->currentText(), QString("Normal Quality"));
+    profile->setFocus(Qt::TabFocusReason);
+    QTest::keyClick(profile, Qt::Key_Down);
+    QCOMPARE(profile->currentText(), QString("Excellent Quality"));
     ChooseOutputFolder(output_->path());
 
     ConvertByKey();
     const QStringList parameters = LogLines(rig_->AppDir(), "|parameter: ");
     QCOMPARE(parameters.size(), 1);
     QVERIFY2(parameters[0].contains("-ss 00:00:50 -t 10"), qPrintable(parameters[0]));
+    QVERIFY2(parameters[0].contains("-acodec amr_nb ") && parameters[0].contains(" -ab 192 "),
+             qPrintable(parameters[0]));
     const QString ringtone = output_->filePath("song.amr");
     QVERIFY(QFile::exists(ringtone));
     QCOMPARE(qRound(ProbeFile(ringtone).duration), 10);
