@@ -139,6 +139,15 @@ class SourceListDelegate : public QStyledItemDelegate {
     return QStyledItemDelegate::eventFilter(object, event);
   }
 
+  // A long path gives up its folders, not the song's own name; the whole
+  // path is the cell's tooltip.
+  void initStyleOption(QStyleOptionViewItem* option, const QModelIndex& index) const override {
+    QStyledItemDelegate::initStyleOption(option, index);
+    if (index.column() == static_cast<int>(SourceColumn::FileName)) {
+      option->textElideMode = Qt::ElideLeft;
+    }
+  }
+
   void paint(QPainter* painter, const QStyleOptionViewItem& option,
              const QModelIndex& index) const override {
     QStyledItemDelegate::paint(painter, option, index);
