@@ -134,6 +134,12 @@ void TCustomProc::RunJob(const std::string& source) {
   ui.ProcessMessages();
   ui.Pause(kPauseBeforeEngineMs);
   ui.ProcessMessages();
+  // Stop (or Yes on the close box) during the pause: the person asked for
+  // no more ringtones, so this one's engine is not started.
+  if (StopRequested || RowIndex >= batch_list_->RowCount()) {
+    ++CurrentIndex;
+    return;
+  }
 
   if (worker_ != nullptr) worker_->Terminate();
   engine_line_.clear();

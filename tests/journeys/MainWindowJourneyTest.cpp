@@ -20,6 +20,7 @@
 #include <QTemporaryDir>
 #include <QTimer>
 #include <QtTest>
+#include <filesystem>
 #include <functional>
 
 #include "../list/ListFixtures.h"
@@ -33,7 +34,6 @@
 #include "UnitCustomProc.h"
 #include "Unit_Converting.h"
 #include "Unit_Option.h"
-#include "UtilityObjects.h"
 #include "WindowInput.h"
 
 namespace wi = window_input;
@@ -77,7 +77,17 @@ QStringList LogLines(const std::string& app_dir, const QString& marker) {
   return lines;
 }
 
-bool EngineRunning() { return TSysFunc().GetProcessIdByName("evc.exe") != 0; }
+// Whether an engine started from the program folder `app_dir` runs (engines
+// of other programs on the machine do not count).
+bool EngineRunning(const std::string& app_dir) {
+  const std::filesystem::path engine = app_dir + "evc.exe";
+  std::error_code error;
+  for (const auto& entry : std::filesystem::directory_iterator("/proc", error)) {
+    const std::filesystem::path exe = std::filesystem::read_symlink(entry.path() / "exe", error);
+    if (!error && exe == engine) return true;
+  }
+  return false;
+}
 
 }  // namespace
 
@@ -372,25 +382,49 @@ class MainWindowJourneyTest : public QObject {
     bool escape_ignored = false;
     std::shared_ptr<ModalAnswer> no_box;
     std::shared_ptr<ModalAnswer> yes;
-    WhenReady stop([&] { return Form().frmConverting->isVisible() && EngineRunning(); },
-                   [&] {
-                     options_usable = Form().frmOption->isEnabled() && !Form().isEnabled();
-                     no_box = ModalAnswer::PressButton(QMessageBox::Yes, 500);
-                     QTest::keyClick(Form().frmConverting, Qt::Key_Escape);
-                     QTest::qWait(700);
-                     escape_ignored = !no_box->Answered() && Form().frmConverting->isVisible();
-                     yes = ModalAnswer::PressButton(QMessageBox::Yes);
-                     QTest::mouseClick(Form().frmConverting->btnStop, Qt::LeftButton);
-                   });
+    WhenReady stop(
+        [&] { return Form().frmConverting->isVisible() && EngineRunning(rig_->AppDir()); },
+        [&] {
+          options_usable = Form().frmOption->isEnabled() && !Form().isEnabled();
+          no_box = ModalAnswer::PressButton(QMessageBox::Yes, 500);
+          QTest::keyClick(Form().frmConverting, Qt::Key_Escape);
+          QTest::qWait(700);
+          escape_ignored = !no_box->Answered() && Form().frmConverting->isVisible();
+          yes = ModalAnswer::PressButton(QMessageBox::Yes);
+          QTest::mouseClick(Form().frmConverting->btnStop, Qt::LeftButton);
+        });
     ConvertByKey();
     QVERIFY(stop.Done());
     QVERIFY(options_usable);
     QVERIFY(escape_ignored);
     QVERIFY(yes->Answered());
     QCOMPARE(yes->Seen().text, QString("Are you sure you want to stop the work ? "));
-    QTRY_VERIFY(!EngineRunning());
+    QTRY_VERIFY(!EngineRunning(rig_->AppDir()));
     const QStringList left = QDir(output_->path()).entryList(QDir::Files | QDir::Hidden);
     QVERIFY2(left.isEmpty(), qPrintable(left.join(", ")));
+    QVERIFY(Form().isEnabled());
+  }
+
+  // Stop during the pause before a job's engine starts: that engine is not
+  // started at all, and nothing is written.
+  void stopBeforeTheEngineStarts() {
+    DropFiles({short_});
+    ChooseOutputFolder(output_->path());
+    std::shared_ptr<ModalAnswer> yes;
+    bool engine_seen = false;
+    WhenReady stop([&] { return Form().frmConverting->isVisible(); },
+                   [&] {
+                     yes = ModalAnswer::PressButton(QMessageBox::Yes);
+                     QTest::mouseClick(Form().frmConverting->btnStop, Qt::LeftButton);
+                   });
+    QTimer watch;
+    connect(&watch, &QTimer::timeout, [&] { engine_seen |= EngineRunning(rig_->AppDir()); });
+    watch.start(20);
+    ConvertByKey();
+    QVERIFY(stop.Done());
+    QVERIFY(yes->Answered());
+    QVERIFY(!engine_seen);
+    QVERIFY(QDir(output_->path()).entryList(QDir::Files | QDir::Hidden).isEmpty());
     QVERIFY(Form().isEnabled());
   }
 
@@ -405,19 +439,20 @@ class MainWindowJourneyTest : public QObject {
     rig_->launcher.Fails = true;
     std::shared_ptr<ModalAnswer> yes;
     std::shared_ptr<ModalAnswer> folder_box;
-    WhenReady close([&] { return Form().frmConverting->isVisible() && EngineRunning(); },
-                    [&] {
-                      yes = ModalAnswer::PressButton(QMessageBox::Yes);
-                      // The close box: the question runs (and is answered)
-                      // before this returns.
-                      Form().frmConverting->windowHandle()->close();
-                      folder_box = ModalAnswer::PressButton(QMessageBox::Ok, 30000);
-                    });
+    WhenReady close(
+        [&] { return Form().frmConverting->isVisible() && EngineRunning(rig_->AppDir()); },
+        [&] {
+          yes = ModalAnswer::PressButton(QMessageBox::Yes);
+          // The close box: the question runs (and is answered)
+          // before this returns.
+          Form().frmConverting->windowHandle()->close();
+          folder_box = ModalAnswer::PressButton(QMessageBox::Ok, 30000);
+        });
     ConvertByKey();
     QVERIFY(close.Done());
     QVERIFY(yes->Answered());
     QCOMPARE(yes->Seen().text, QString("Are you sure to stop processing ?"));
-    QTRY_VERIFY(!EngineRunning());
+    QTRY_VERIFY(!EngineRunning(rig_->AppDir()));
     QTRY_VERIFY(folder_box->Answered());
     QVERIFY2(folder_box->Seen().text.contains(output_->path()),
              qPrintable(folder_box->Seen().text));
