@@ -19,6 +19,11 @@ class ConversionError : public std::runtime_error {
   using std::runtime_error::runtime_error;
 };
 
+// `text` with every "=" shown as "-": Tonbrix finds the time after the second
+// "=" of whatever its pipe delivered, so the engine's own texts (file names
+// in reasons included) carry no "=" apart from the progress lines.
+std::string ShownText(std::string text);
+
 // Throws ConversionError, OptionError (values that do not fit the output) or
 // std::runtime_error (the output file); no output file is left behind then.
 void Convert(const EngineOptions& options, std::ostream& console);

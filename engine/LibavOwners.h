@@ -13,6 +13,7 @@ extern "C" {
 #include <libavfilter/avfilter.h>
 #include <libavformat/avformat.h>
 #include <libavutil/frame.h>
+#include <libswresample/swresample.h>
 }
 
 namespace evc {
@@ -55,6 +56,11 @@ struct PacketDeleter {
   void operator()(AVPacket* packet) const { av_packet_free(&packet); }
 };
 using PacketPtr = std::unique_ptr<AVPacket, PacketDeleter>;
+
+struct ResamplerDeleter {
+  void operator()(SwrContext* context) const { swr_free(&context); }
+};
+using ResamplerPtr = std::unique_ptr<SwrContext, ResamplerDeleter>;
 
 struct DictionaryDeleter {
   void operator()(AVDictionary* dictionary) const { av_dict_free(&dictionary); }

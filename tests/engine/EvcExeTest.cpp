@@ -8,6 +8,7 @@
 #include <signal.h>
 #include <spawn.h>
 #include <sys/stat.h>
+#include <sys/sysmacros.h>
 #include <sys/wait.h>
 #include <unistd.h>
 
@@ -16,6 +17,7 @@
 #include <cmath>
 #include <filesystem>
 #include <fstream>
+#include <functional>
 #include <map>
 #include <memory>
 #include <sstream>
@@ -242,6 +244,16 @@ class EvcExe : public testing::Test {
                 {"-f", "lavfi", "-i", "aevalsrc=0.98*sin(2*PI*220*t):s=44100:d=2", "-ac", "2"});
     // Long enough that the engine is still reading it when it is interrupted.
     MakeFixture("long.wav", {"-f", "lavfi", "-i", "sine=f=300:r=44100:d=60", "-ac", "2"});
+    // Values some encoders cannot take as they stand.
+    MakeFixture("hi-rate.wav", {"-f", "lavfi", "-i", "sine=f=440:r=96000:d=2", "-ac", "2"});
+    MakeFixture("six.wav", {"-f", "lavfi", "-i", "sine=f=440:r=48000:d=2", "-ac", "6"});
+    // Three MP3 parts of 44100, 22050 and 48000 Hz, to be joined end to end.
+    MakeFixture("part-44k.mp3", {"-f", "lavfi", "-i", "sine=f=440:r=44100:d=2", "-ac", "2"});
+    MakeFixture("part-22k.mp3", {"-f", "lavfi", "-i", "sine=f=660:r=22050:d=2", "-ac", "2"});
+    MakeFixture("part-48k.mp3", {"-f", "lavfi", "-i", "sine=f=880:r=48000:d=2", "-ac", "2"});
+    // A title of 64 KiB: copied whole, it would outweigh the ringtone.
+    MakeFixture("long-title.mp3", {"-f", "lavfi", "-i", "sine=f=440:r=44100:d=1", "-metadata",
+                                   "title=" + std::string(64 * 1024, 'T')});
     MakeFixture("video-only.mp4",
                 {"-f", "lavfi", "-i", "testsrc=d=1:s=64x48:r=10", "-c:v", "mpeg4"});
     std::ofstream(Path("text.mp3")) << "This is not audio at all, only a few words of text.\n";
@@ -532,6 +544,15 @@ INSTANTIATE_TEST_SUITE_P(
         BadRun{"NotAudioAtAll", {"-y", "-i", "IN/text.mp3", "OUT/o.mp3"}, "text.mp3"},
         BadRun{
             "MissingOutputFolder", {"-y", "-i", "IN/quiet.wav", "OUT/none/o.mp3"}, "output folder"},
+        BadRun{"LengthBelowOneSample",
+               {"-y", "-i", "IN/quiet.wav", "-ss", "00:00:00", "-t", "0.00001", "OUT/o.wav"},
+               "above zero"},
+        BadRun{"BitrateLeftOut",
+               {"-y", "-i", "IN/quiet.wav", "-ab", "-t", "3", "OUT/o.mp3"},
+               "no value for -ab"},
+        BadRun{"LengthLeftOut",
+               {"-y", "-i", "IN/quiet.wav", "-ss", "00:00:01", "-t", "OUT/o.wav"},
+               "no value for -t"},
         BadRun{"ZeroLength",
                {"-y", "-i", "IN/quiet.wav", "-ss", "00:00:00", "-t", "0", "OUT/o.wav"},
                "above zero"},
@@ -578,6 +599,177 @@ TEST_F(EvcExe, ReplacesAnExistingFileOnlyWithMinusY) {
   EXPECT_EQ(FolderEntries(out_), std::vector<std::string>{"keep.wav"});
 }
 
+// Values an encoder cannot take are moved to ones it can, as the usage text
+// says, instead of failing with "cannot open encoder" or half-way through.
+struct FittedRun {
+  std::string name;
+  std::string fixture;
+  std::vector<std::string> options;
+  std::string extension;
+  int sampleRate;
+  int channels;
+  double seconds;
+};
+void PrintTo(const FittedRun& run, std::ostream* os) { *os << run.name; }
+
+class EvcExeFitted : public EvcExe, public testing::WithParamInterface<FittedRun> {};
+TEST_P(EvcExeFitted, ConvertsWithTheNearestValuesTaken) {
+  const FittedRun& c = GetParam();
+  const std::string output = out_ + "/fitted" + c.extension;
+  std::vector<std::string> arguments = {"-y", "-i", Path(c.fixture)};
+  arguments.insert(arguments.end(), c.options.begin(), c.options.end());
+  arguments.push_back(output);
+  const RunResult run = RunEngine(arguments);
+  ASSERT_EQ(run.exitCode, 0) << run.output;
+  const Decoded d = Decode(output);
+  EXPECT_EQ(d.sampleRate, c.sampleRate) << run.output;
+  EXPECT_EQ(d.channels, c.channels) << run.output;
+  EXPECT_NEAR(d.Seconds(), c.seconds, 0.05) << run.output;
+}
+INSTANTIATE_TEST_SUITE_P(
+    Cases, EvcExeFitted,
+    testing::Values(
+        FittedRun{"OggFrom96kHz", "hi-rate.wav", {"-acodec", "vorbis"}, ".ogg", 48000, 2, 2.0},
+        FittedRun{"OggAsked192kHz",
+                  "quiet.wav",
+                  {"-acodec", "vorbis", "-ab", "128", "-ar", "192000"},
+                  ".ogg",
+                  48000,
+                  2,
+                  2.0},
+        FittedRun{"Ac3SixChannelsAt24k", "six.wav", {"-ab", "24"}, ".ac3", 48000, 6, 2.0},
+        FittedRun{"Ac3SixChannelsAt32k", "six.wav", {"-ab", "32"}, ".ac3", 48000, 6, 2.0},
+        FittedRun{"AmrAtADecimalBitrate",
+                  "quiet.wav",
+                  {"-acodec", "amr_nb", "-ab", "12.2", "-ac", "1", "-ar", "8000"},
+                  ".amr",
+                  8000,
+                  1,
+                  2.0}),
+    [](const testing::TestParamInfo<FittedRun>& info) { return info.param.name; });
+
+TEST_F(EvcExe, AnMp3ThatChangesItsRateMidwayIsResampledPartByPart) {
+  const std::string joined = out_ + "/joined.mp3";
+  {
+    std::ofstream out(joined, std::ios::binary);
+    for (const char* part : {"part-44k.mp3", "part-22k.mp3", "part-48k.mp3"}) {
+      std::ifstream in(Path(part), std::ios::binary);
+      out << in.rdbuf();
+    }
+  }
+  const std::string output = out_ + "/ring.wav";
+  const RunResult run = RunEngine({"-y", "-i", joined, output});
+  ASSERT_EQ(run.exitCode, 0) << run.output;
+  const Decoded d = Decode(output);
+  EXPECT_EQ(d.sampleRate, 44100);
+  // Each part keeps its length (the decoders' padding adds a few ms) ...
+  EXPECT_NEAR(d.Seconds(), 6.0, 0.2) << run.output;
+  // ... and its sound: three tones, none of them lost or silenced.
+  for (double at : {1.0, 3.0, 5.0}) EXPECT_GT(d.RmsDb(at - 0.4, at + 0.4), -30) << at;
+}
+
+TEST_F(EvcExe, CopiedTagsAreCutToAKibibyte) {
+  const std::string output = out_ + "/tagged.mp3";
+  const RunResult run = RunEngine({"-y", "-i", Path("long-title.mp3"), output});
+  ASSERT_EQ(run.exitCode, 0) << run.output;
+  const Decoded d = Decode(output);
+  ASSERT_TRUE(d.tags.count("title"));
+  EXPECT_EQ(d.tags.at("title"), std::string(1024, 'T'));
+  EXPECT_LT(fs::file_size(output), 20'000u);
+}
+
+// An output that is not an ordinary new or old file: the engine would have
+// renamed its finished file over it (a device node turned into an MP3 file,
+// the song replaced by its cut). Each is refused with a reason and left alone.
+struct ForbiddenOutput {
+  std::string name;
+  // Makes the output path next to the source; false: cannot here (no root).
+  std::function<bool(const std::string& source, const std::string& output)> make;
+  std::string reasonPart;
+};
+void PrintTo(const ForbiddenOutput& c, std::ostream* os) { *os << c.name; }
+
+std::string Describe(const std::string& path) {
+  struct stat info {};
+  if (lstat(path.c_str(), &info) != 0) return "missing";
+  std::string bytes;  // read from regular files only: opening a FIFO would wait
+  if (S_ISREG(info.st_mode)) {
+    std::ifstream in(path, std::ios::binary);
+    bytes.assign(std::istreambuf_iterator<char>(in), {});
+  }
+  return std::to_string(info.st_mode) + ":" + std::to_string(info.st_ino) + ":" +
+         std::to_string(info.st_rdev) + ":" + std::to_string(std::hash<std::string>()(bytes));
+}
+
+class EvcExeForbiddenOutput : public EvcExe, public testing::WithParamInterface<ForbiddenOutput> {};
+TEST_P(EvcExeForbiddenOutput, IsRefusedAndLeftAlone) {
+  const std::string source = out_ + "/song.wav";
+  fs::copy_file(Path("quiet.wav"), source);
+  const std::string output = out_ + "/ring.wav";
+  if (!GetParam().make(source, output)) GTEST_SKIP() << "cannot make it here";
+  const std::vector<std::string> before = FolderEntries(out_);
+  const std::string sourceBefore = Describe(source);
+  const std::string outputBefore = Describe(output);
+
+  const RunResult run = RunEngine({"-y", "-i", source, "-t", "1", output});
+
+  EXPECT_NE(run.exitCode, 0) << run.output;
+  EXPECT_LT(run.exitCode, 128) << run.output;
+  const std::string last = LastLine(run.output);
+  EXPECT_EQ(last.rfind("evc.exe: ", 0), 0u) << run.output;
+  EXPECT_NE(last.find(GetParam().reasonPart), std::string::npos) << run.output;
+  EXPECT_EQ(Describe(source), sourceBefore);
+  EXPECT_EQ(Describe(output), outputBefore);
+  EXPECT_EQ(FolderEntries(out_), before);
+}
+INSTANTIATE_TEST_SUITE_P(
+    Cases, EvcExeForbiddenOutput,
+    testing::Values(
+        // A node of its own with /dev/null's numbers: the real one must not be
+        // put at risk by a test.
+        ForbiddenOutput{"DeviceNode",
+                        [](const std::string&, const std::string& output) {
+                          return mknod(output.c_str(), S_IFCHR | 0666, makedev(1, 3)) == 0;
+                        },
+                        "not a regular file"},
+        ForbiddenOutput{"Fifo",
+                        [](const std::string&, const std::string& output) {
+                          return mkfifo(output.c_str(), 0600) == 0;
+                        },
+                        "not a regular file"},
+        ForbiddenOutput{"TheSourceItself",
+                        [](const std::string& source, const std::string& output) {
+                          fs::rename(source, output);
+                          fs::create_symlink(output, source);
+                          return true;
+                        },
+                        "source file itself"},
+        ForbiddenOutput{"ASymlinkToTheSource",
+                        [](const std::string& source, const std::string& output) {
+                          fs::create_symlink(source, output);
+                          return true;
+                        },
+                        "source file itself"},
+        ForbiddenOutput{"AHardLinkToTheSource",
+                        [](const std::string& source, const std::string& output) {
+                          fs::create_hard_link(source, output);
+                          return true;
+                        },
+                        "source file itself"}),
+    [](const testing::TestParamInfo<ForbiddenOutput>& info) { return info.param.name; });
+
+TEST_F(EvcExe, TheSourceAsItsOwnOutputIsRefused) {
+  // The plainest form: the same path twice.
+  const std::string source = out_ + "/song.wav";
+  fs::copy_file(Path("quiet.wav"), source);
+  const std::string before = Describe(source);
+  const RunResult run = RunEngine({"-y", "-i", source, "-t", "1", source});
+  EXPECT_NE(run.exitCode, 0) << run.output;
+  EXPECT_NE(LastLine(run.output).find("source file itself"), std::string::npos) << run.output;
+  EXPECT_EQ(Describe(source), before);
+  EXPECT_EQ(FolderEntries(out_), std::vector<std::string>{"song.wav"});
+}
+
 class EvcExeInterrupted : public EvcExe, public testing::WithParamInterface<int> {};
 TEST_P(EvcExeInterrupted, LeavesNoPartialFileAndKeepsTheOldOne) {
   // The source is a pipe that delivers a WAV header and a little audio, then
@@ -610,14 +802,50 @@ TEST_P(EvcExeInterrupted, LeavesNoPartialFileAndKeepsTheOldOne) {
   EXPECT_EQ(FolderEntries(out_), std::vector<std::string>{"song.mp3"});
   EXPECT_EQ(fs::file_size(output), 3u);
 }
-INSTANTIATE_TEST_SUITE_P(Signals, EvcExeInterrupted, testing::Values(SIGTERM, SIGINT));
+// Every signal that ends a process by default: a closed terminal (HUP), the
+// quit key (QUIT), a CPU limit (XCPU), stray timers and user signals.
+INSTANTIATE_TEST_SUITE_P(Signals, EvcExeInterrupted,
+                         testing::Values(SIGTERM, SIGINT, SIGHUP, SIGQUIT, SIGUSR1, SIGUSR2,
+                                         SIGALRM, SIGXCPU, SIGVTALRM, SIGPROF),
+                         [](const testing::TestParamInfo<int>& info) {
+                           return std::string(sigabbrev_np(info.param));
+                         });
+
+// SIGPIPE is ignored: a reader that went away does not end the conversion,
+// which completes and replaces the old file; no partial file is left either.
+TEST_F(EvcExe, SigpipeNeitherEndsTheConversionNorLeavesAPartialFile) {
+  const std::string fifo = folder_ + "/fifo-pipe";
+  ASSERT_EQ(mkfifo(fifo.c_str(), 0600), 0);
+  const std::string output = out_ + "/song.wav";
+  std::ofstream(output) << "OLD";
+  Child engine({kEngine, "-y", "-i", fifo, output});
+  const int writer = open(fifo.c_str(), O_WRONLY);
+  ASSERT_GE(writer, 0);
+  std::ifstream wav(Path("quiet.wav"), std::ios::binary);
+  const std::string bytes(std::istreambuf_iterator<char>(wav), {});
+  ASSERT_EQ(write(writer, bytes.data(), bytes.size()), ssize_t(bytes.size()));
+  bool started = false;
+  for (int i = 0; i < 1000 && !started; ++i) {
+    started = FolderEntries(out_).size() == 2;
+    if (!started) std::this_thread::sleep_for(std::chrono::milliseconds(10));
+  }
+  EXPECT_TRUE(started);
+  kill(engine.pid(), SIGPIPE);
+  close(writer);
+  const RunResult run = engine.Finish();
+  unlink(fifo.c_str());
+  EXPECT_EQ(run.exitCode, 0) << run.output;
+  EXPECT_EQ(FolderEntries(out_), std::vector<std::string>{"song.wav"});
+  EXPECT_NEAR(Decode(output).Seconds(), 2.0, 0.001);
+}
 
 TEST_F(EvcExe, QuotedPathsWithBlanksQuotesAndEqualsStayWhole) {
   const std::string input = folder_ + "/My \"Best\" Song=1.wav";
   fs::copy_file(Path("quiet.wav"), input, fs::copy_options::overwrite_existing);
   const std::string output = out_ + "/Über Song=1.ogg";
-  const RunResult run = RunEngine({"-y", "-i", input, "-acodec", "vorbis", "-vn", "-ab", "64",
-                                   "-vol", " ", "-ac", "2", "-ar", "44100", output});
+  // " " is the volume fragment Tonbrix builds when no volume is selected.
+  const RunResult run = RunEngine({"-y", "-i", input, "-acodec", "vorbis", "-vn", "-ab", "64", " ",
+                                   "-ac", "2", "-ar", "44100", output});
   ASSERT_EQ(run.exitCode, 0) << run.output;
   EXPECT_NEAR(Decode(output).Seconds(), 2.0, 0.01);
   // Only the progress lines carry "=": Tonbrix counts them to find the time.
