@@ -3,15 +3,19 @@
 #include <sys/stat.h>
 
 #include <algorithm>
+#include <atomic>
 #include <chrono>
 #include <cmath>
 #include <cstdio>
 #include <cstdlib>
 #include <cstring>
 #include <memory>
+#include <mutex>
+#include <thread>
 #include <vector>
 
 #include "AmrNbEncoder.h"
+#include "FrameQueue.h"
 #include "LibavOwners.h"
 #include "OutputPlan.h"
 #include "ProgressLine.h"
@@ -47,6 +51,9 @@ constexpr double kFadeSeconds = 0.005;
 // its bit reservoir (MP3) when the kept audio begins; atrim drops the rest.
 constexpr double kSeekPrerollSeconds = 0.2;
 constexpr auto kProgressInterval = std::chrono::milliseconds(500);
+// Frames waiting between the two threads: enough to ride out the uneven
+// pace of either side, few enough to keep memory flat.
+constexpr size_t kQueuedFrames = 16;
 // The resampler's limit (SWR_CH_MAX).
 constexpr int kMostChannels = 64;
 // A copied tag value is cut to this many bytes: a title is a line, and a
@@ -105,6 +112,7 @@ class Conversion {
     PrintHeader();
     OpenOutput();
     SeekInput();
+    StartEncodeThread();
     ConvertPackets();
     FlushEverything();
     FinishOutput();
@@ -311,6 +319,9 @@ class Conversion {
       encoder_->sample_rate = plan_.sampleRate;
       av_channel_layout_copy(&encoder_->ch_layout, &encoderLayout_);
       encoder_->bit_rate = bitrate;
+      // One thread inside the encoder: its output then depends on the input
+      // alone, and the engine's own second thread is the parallel part.
+      encoder_->thread_count = 1;
       encoder_->time_base = {1, plan_.sampleRate};
       if (output_->oformat->flags & AVFMT_GLOBALHEADER) {
         encoder_->flags |= AV_CODEC_FLAG_GLOBAL_HEADER;
@@ -439,8 +450,7 @@ class Conversion {
         }
         // A damaged tail, or one too long to hold any audio: keep what was
         // decoded, as a player would.
-        console_ << "Note: reading stopped early (" << (stop.empty() ? AvErrorText(read) : stop)
-                 << ")\n";
+        Say("Note: reading stopped early (" + (stop.empty() ? AvErrorText(read) : stop) + ")");
         break;
       }
       if (packet->stream_index == inStream_->index) Decode(packet.get());
@@ -555,7 +565,7 @@ class Conversion {
         return;
       }
       Check(got, "cannot filter the audio");
-      Encode(filtered_.get());
+      Deliver(filtered_.get());
       av_frame_unref(filtered_.get());
     }
   }
@@ -603,7 +613,68 @@ class Conversion {
     av_packet_rescale_ts(packet, encoderTimeBase_, outStream_->time_base);
     Check(av_interleaved_write_frame(output_.get(), packet),
           "cannot write " + ShownText(options_.output));
+    bytesWritten_ = avio_tell(output_->pb);
     ReportProgress(false);
+  }
+
+  // Decoding and filtering run on the engine's main thread, encoding and
+  // writing on a second one, so that the two halves of the work share the
+  // machine's cores. The encoder gets the very frames, in the very order, it
+  // would get on one thread: the output is the same to the byte (with
+  // EVC_SINGLE_THREAD=1 in the environment the engine runs on one thread,
+  // which the tests compare against).
+  static bool SingleThreaded() {
+    const char* value = std::getenv("EVC_SINGLE_THREAD");
+    return value && *value && std::string(value) != "0";
+  }
+
+  void StartEncodeThread() {
+    if (SingleThreaded()) return;
+    encodeThread_ = std::make_unique<EncodeThread>();
+    encodeThread_->thread = std::thread([this] { EncodeQueued(); });
+  }
+
+  // The encoding thread's whole life: a failure is handed to the main
+  // thread, which rethrows it on its next hand-over.
+  void EncodeQueued() {
+    BlockCleanupSignalsInThisThread();
+    try {
+      for (FramePtr frame; encodeThread_->queue.Pop(frame);) Encode(frame.get());
+    } catch (...) {
+      encodeThread_->failure = std::current_exception();
+      encodeThread_->queue.Abort();
+    }
+  }
+
+  // Hands one filtered frame (emptied) to the encoder.
+  void Deliver(AVFrame* frame) {
+    if (!encodeThread_) {
+      Encode(frame);
+      return;
+    }
+    FramePtr queued(av_frame_alloc());
+    if (!queued) throw ConversionError("out of memory");
+    av_frame_move_ref(queued.get(), frame);
+    if (!encodeThread_->queue.Push(std::move(queued))) {
+      FinishEncodeThread();  // rethrows the encoder's failure
+      throw ConversionError("the encoder stopped");
+    }
+  }
+
+  // Waits until every queued frame is encoded; rethrows the encoder's failure.
+  void FinishEncodeThread() {
+    if (!encodeThread_) return;
+    encodeThread_->queue.Finish();
+    encodeThread_->thread.join();
+    const std::exception_ptr failure = encodeThread_->failure;
+    encodeThread_.reset();
+    if (failure) std::rethrow_exception(failure);
+  }
+
+  void Say(const std::string& line) {
+    std::lock_guard lock(consoleMutex_);
+    console_ << line << "\n";
+    console_.flush();
   }
 
   void FlushEverything() {
@@ -616,6 +687,7 @@ class Conversion {
       Check(av_buffersrc_add_frame_flags(source_, nullptr, 0), "cannot finish the filters");
       PullFiltered();
     }
+    FinishEncodeThread();
     if (samplesEncoded_ == 0) {
       throw ConversionError(StartsPastTheEnd()
                                 ? PastTheEndReason()
@@ -642,12 +714,13 @@ class Conversion {
     return static_cast<double>(samplesEncoded_) / rate;
   }
 
+  // Called by both threads: the figures are atomics, the console is shared.
   void ReportProgress(bool force) {
+    std::lock_guard lock(consoleMutex_);
     const auto now = std::chrono::steady_clock::now();
     if (!force && now - lastProgress_ < kProgressInterval) return;
     lastProgress_ = now;
-    const int64_t size = output_ && output_->pb ? avio_tell(output_->pb) : 0;
-    console_ << FormatProgressLine(size, EncodedSeconds()) << "\n";
+    console_ << FormatProgressLine(bytesWritten_, EncodedSeconds()) << "\n";
     console_.flush();
   }
 
@@ -684,9 +757,25 @@ class Conversion {
   FramePtr decoded_{av_frame_alloc()};
   FramePtr filtered_{av_frame_alloc()};
   int64_t nextInputPts_ = 0;
-  int64_t samplesEncoded_ = 0;
+  std::atomic<int64_t> samplesEncoded_ = 0;
+  std::atomic<int64_t> bytesWritten_ = 0;
   bool filterDone_ = false;
   std::chrono::steady_clock::time_point lastProgress_ = std::chrono::steady_clock::now();
+  std::mutex consoleMutex_;
+
+  struct EncodeThread {
+    FrameQueue queue{kQueuedFrames};
+    std::thread thread;
+    std::exception_ptr failure;
+    // A failure on the main thread stops the encoder before anything it
+    // uses is freed.
+    ~EncodeThread() {
+      queue.Abort();
+      if (thread.joinable()) thread.join();
+    }
+  };
+  // Declared last, so destroyed first. Empty on one thread.
+  std::unique_ptr<EncodeThread> encodeThread_;
 
  public:
   ~Conversion() {

@@ -298,6 +298,8 @@ std::string UsageText() {
          "supports. SOURCE is a local file or a pipe (a pipe silent for 5 s is an\n"
          "error), never a device or a network address; OUTPUT is never a device, a\n"
          "pipe or SOURCE itself.\n"
+         "Decoding and encoding run on two threads; EVC_SINGLE_THREAD=1 in the\n"
+         "environment keeps them on one (the output is the same to the byte).\n"
          "Progress lines read: size=     234kB time=14.91 bitrate= 128.5kbits/s\n";
 }
 

@@ -44,10 +44,12 @@ struct RunResult {
   std::string output;  // standard output and error, as one pipe delivers them
 };
 
-// Starts a program without a shell; stdout and stderr share one pipe.
+// Starts a program without a shell; stdout and stderr share one pipe. The
+// environment is the test's own plus `extraEnvironment` ("NAME=value").
 class Child {
  public:
-  explicit Child(const std::vector<std::string>& arguments) {
+  explicit Child(const std::vector<std::string>& arguments,
+                 const std::vector<std::string>& extraEnvironment = {}) {
     int fds[2];
     if (pipe2(fds, O_CLOEXEC) != 0) throw std::runtime_error("pipe");
     posix_spawn_file_actions_t actions;
@@ -58,7 +60,11 @@ class Child {
     std::vector<char*> argv;
     for (const std::string& a : arguments) argv.push_back(const_cast<char*>(a.c_str()));
     argv.push_back(nullptr);
-    const int spawned = posix_spawn(&pid_, argv[0], &actions, nullptr, argv.data(), environ);
+    std::vector<char*> envp;
+    for (char** e = environ; *e; ++e) envp.push_back(*e);
+    for (const std::string& e : extraEnvironment) envp.push_back(const_cast<char*>(e.c_str()));
+    envp.push_back(nullptr);
+    const int spawned = posix_spawn(&pid_, argv[0], &actions, nullptr, argv.data(), envp.data());
     posix_spawn_file_actions_destroy(&actions);
     close(fds[1]);
     readEnd_ = fds[0];
@@ -86,9 +92,33 @@ class Child {
 
 RunResult Run(const std::vector<std::string>& arguments) { return Child(arguments).Finish(); }
 
-RunResult RunEngine(std::vector<std::string> arguments) {
+RunResult RunEngine(std::vector<std::string> arguments,
+                    const std::vector<std::string>& extraEnvironment = {}) {
   arguments.insert(arguments.begin(), kEngine);
-  return Run(arguments);
+  return Child(arguments, extraEnvironment).Finish();
+}
+
+std::string FileBytes(const std::string& path) {
+  std::ifstream in(path, std::ios::binary);
+  return std::string(std::istreambuf_iterator<char>(in), {});
+}
+
+// An Ogg file with the serial number and checksum of every page zeroed: the
+// muxer draws a random serial number for each file it writes, so only these
+// fields may differ between two writes of the same audio.
+std::string WithoutOggSerials(std::string bytes) {
+  size_t at = 0;
+  while (at + 27 <= bytes.size() && bytes.compare(at, 4, "OggS") == 0) {
+    std::fill_n(bytes.begin() + at + 14, 4, '\0');  // bitstream serial number
+    std::fill_n(bytes.begin() + at + 22, 4, '\0');  // page checksum
+    const size_t segments = static_cast<unsigned char>(bytes[at + 26]);
+    size_t body = 0;
+    for (size_t i = 0; i < segments && at + 27 + i < bytes.size(); ++i) {
+      body += static_cast<unsigned char>(bytes[at + 27 + i]);
+    }
+    at += 27 + segments + body;
+  }
+  return bytes;
 }
 
 void MakeFixture(const std::string& path, const std::vector<std::string>& ffmpegArguments) {
@@ -254,6 +284,12 @@ class EvcExe : public testing::Test {
     // A title of 64 KiB: copied whole, it would outweigh the ringtone.
     MakeFixture("long-title.mp3", {"-f", "lavfi", "-i", "sine=f=440:r=44100:d=1", "-metadata",
                                    "title=" + std::string(64 * 1024, 'T')});
+    // Fifteen seconds of music-like sound: many frames through every encoder.
+    MakeFixture(
+        "music.mp3",
+        {"-f", "lavfi", "-i", "anoisesrc=d=15:c=pink:a=0.2:r=44100", "-f", "lavfi", "-i",
+         "aevalsrc=0.2*sin(2*PI*220*t)|0.15*sin(2*PI*330*t):s=44100:d=15", "-filter_complex",
+         "[0][1]amerge=inputs=2,pan=stereo|c0=c0+c1|c1=c0+c2", "-ab", "192k"});
     MakeFixture("video-only.mp4",
                 {"-f", "lavfi", "-i", "testsrc=d=1:s=64x48:r=10", "-c:v", "mpeg4"});
     std::ofstream(Path("text.mp3")) << "This is not audio at all, only a few words of text.\n";
@@ -343,6 +379,29 @@ TEST_P(EvcExeOutputType, SegmentDecodesWithTheAskedValuesStartAndLength) {
   EXPECT_EQ(seconds.back(), 2) << run.output;
   // Nothing but the finished file is left in the folder.
   EXPECT_EQ(FolderEntries(out_), std::vector<std::string>{"step" + type.extension});
+}
+
+// Decoding and encoding run on two threads; the file must be the one a single
+// thread writes, to the byte (Ogg: but for the random serial number).
+TEST_P(EvcExeOutputType, TwoThreadsWriteTheBytesOfOne) {
+  const OutputType& type = GetParam();
+  std::vector<std::string> arguments = {"-y", "-i", Path("music.mp3")};
+  std::istringstream codec(type.codecOption);
+  for (std::string word; codec >> word;) arguments.push_back(word);
+  arguments.insert(arguments.end(), type.options.begin(), type.options.end());
+  std::map<std::string, std::string> written;
+  for (const std::string mode : {"0", "1"}) {
+    const std::string output = out_ + "/threads-" + mode + type.extension;
+    arguments.push_back(output);
+    const RunResult run = RunEngine(arguments, {"EVC_SINGLE_THREAD=" + mode});
+    arguments.pop_back();
+    ASSERT_EQ(run.exitCode, 0) << run.output;
+    written[mode] =
+        type.extension == ".ogg" ? WithoutOggSerials(FileBytes(output)) : FileBytes(output);
+  }
+  ASSERT_GT(written["1"].size(), 10'000u);
+  EXPECT_TRUE(written["0"] == written["1"])
+      << "two threads: " << written["0"].size() << " bytes, one: " << written["1"].size();
 }
 
 TEST_P(EvcExeOutputType, WholeFileWithTheBuiltInLowProfile) {
@@ -770,34 +829,60 @@ TEST_F(EvcExe, TheSourceAsItsOwnOutputIsRefused) {
   EXPECT_EQ(FolderEntries(out_), std::vector<std::string>{"song.wav"});
 }
 
+// evc.exe reading its source from a pipe that the test writes the first
+// bytes of a fixture to and then keeps open and silent: the engine is certain
+// to be in the middle of its work until the pipe is closed.
+class PipedEngine {
+ public:
+  PipedEngine(const std::string& fifo, const std::string& output, const std::string& fixture,
+              size_t bytes, const std::string& codec = "mp3")
+      : fifo_(fifo) {
+    if (mkfifo(fifo.c_str(), 0600) != 0) throw std::runtime_error("mkfifo " + fifo);
+    engine_ = std::make_unique<Child>(
+        std::vector<std::string>{kEngine, "-y", "-i", fifo, "-acodec", codec, output});
+    writer_ = open(fifo.c_str(), O_WRONLY);
+    if (writer_ < 0) throw std::runtime_error("cannot write to " + fifo);
+    std::ifstream in(fixture, std::ios::binary);
+    std::vector<char> data(bytes);
+    in.read(data.data(), data.size());
+    if (write(writer_, data.data(), in.gcount()) != in.gcount()) throw std::runtime_error("write");
+  }
+  ~PipedEngine() {
+    CloseWriter();
+    unlink(fifo_.c_str());
+  }
+  pid_t pid() const { return engine_->pid(); }
+  void CloseWriter() {
+    if (writer_ >= 0) close(writer_);
+    writer_ = -1;
+  }
+  RunResult Finish() { return engine_->Finish(); }
+
+ private:
+  std::string fifo_;
+  std::unique_ptr<Child> engine_;
+  int writer_ = -1;
+};
+
+// Waits until the engine's temporary file sits beside the named file.
+bool TemporaryFileAppears(const std::string& folder) {
+  for (int i = 0; i < 1000; ++i) {
+    if (FolderEntries(folder).size() == 2) return true;
+    std::this_thread::sleep_for(std::chrono::milliseconds(10));
+  }
+  return false;
+}
+
 class EvcExeInterrupted : public EvcExe, public testing::WithParamInterface<int> {};
 TEST_P(EvcExeInterrupted, LeavesNoPartialFileAndKeepsTheOldOne) {
-  // The source is a pipe that delivers a WAV header and a little audio, then
-  // nothing more: the engine is certain to be in the middle of its work.
-  const std::string fifo = folder_ + "/fifo-" + std::to_string(GetParam());
-  ASSERT_EQ(mkfifo(fifo.c_str(), 0600), 0);
   const std::string output = out_ + "/song.mp3";
   std::ofstream(output) << "OLD";
-  Child engine({kEngine, "-y", "-i", fifo, "-acodec", "mp3", output});
-  const int writer = open(fifo.c_str(), O_WRONLY);
-  ASSERT_GE(writer, 0);
   // More than the engine reads to learn the streams, less than the file.
-  std::ifstream wav(Path("long.wav"), std::ios::binary);
-  std::vector<char> bytes(6'000'000);
-  wav.read(bytes.data(), bytes.size());
-  ASSERT_EQ(write(writer, bytes.data(), wav.gcount()), wav.gcount());
-
-  // Wait until the temporary file exists, then interrupt.
-  bool started = false;
-  for (int i = 0; i < 1000 && !started; ++i) {
-    started = FolderEntries(out_).size() == 2;
-    if (!started) std::this_thread::sleep_for(std::chrono::milliseconds(10));
-  }
-  EXPECT_TRUE(started);
+  PipedEngine engine(folder_ + "/fifo-" + std::to_string(GetParam()), output, Path("long.wav"),
+                     6'000'000);
+  EXPECT_TRUE(TemporaryFileAppears(out_));
   kill(engine.pid(), GetParam());
   const RunResult run = engine.Finish();
-  close(writer);
-  unlink(fifo.c_str());
   EXPECT_EQ(run.exitCode, 128 + GetParam()) << run.output;
   EXPECT_EQ(FolderEntries(out_), std::vector<std::string>{"song.mp3"});
   EXPECT_EQ(fs::file_size(output), 3u);
@@ -811,29 +896,30 @@ INSTANTIATE_TEST_SUITE_P(Signals, EvcExeInterrupted,
                            return std::string(sigabbrev_np(info.param));
                          });
 
+// A source pipe that falls silent half-way: the decoding side gives up after
+// its wait while the encoding side waits for frames; the job ends with the
+// reason, no partial file and the old file intact.
+TEST_F(EvcExe, ASourcePipeThatFallsSilentMidwayEndsWithAReason) {
+  const std::string output = out_ + "/song.mp3";
+  std::ofstream(output) << "OLD";
+  PipedEngine engine(folder_ + "/fifo-silent", output, Path("long.wav"), 2'000'000);
+  const RunResult run = engine.Finish();
+  EXPECT_EQ(run.exitCode, 2) << run.output;
+  EXPECT_NE(LastLine(run.output).find("nothing arrived"), std::string::npos) << run.output;
+  EXPECT_EQ(FolderEntries(out_), std::vector<std::string>{"song.mp3"});
+  EXPECT_EQ(fs::file_size(output), 3u);
+}
+
 // SIGPIPE is ignored: a reader that went away does not end the conversion,
 // which completes and replaces the old file; no partial file is left either.
 TEST_F(EvcExe, SigpipeNeitherEndsTheConversionNorLeavesAPartialFile) {
-  const std::string fifo = folder_ + "/fifo-pipe";
-  ASSERT_EQ(mkfifo(fifo.c_str(), 0600), 0);
   const std::string output = out_ + "/song.wav";
   std::ofstream(output) << "OLD";
-  Child engine({kEngine, "-y", "-i", fifo, output});
-  const int writer = open(fifo.c_str(), O_WRONLY);
-  ASSERT_GE(writer, 0);
-  std::ifstream wav(Path("quiet.wav"), std::ios::binary);
-  const std::string bytes(std::istreambuf_iterator<char>(wav), {});
-  ASSERT_EQ(write(writer, bytes.data(), bytes.size()), ssize_t(bytes.size()));
-  bool started = false;
-  for (int i = 0; i < 1000 && !started; ++i) {
-    started = FolderEntries(out_).size() == 2;
-    if (!started) std::this_thread::sleep_for(std::chrono::milliseconds(10));
-  }
-  EXPECT_TRUE(started);
+  PipedEngine engine(folder_ + "/fifo-pipe", output, Path("quiet.wav"), 1'000'000, "pcm_s16le");
+  EXPECT_TRUE(TemporaryFileAppears(out_));
   kill(engine.pid(), SIGPIPE);
-  close(writer);
+  engine.CloseWriter();
   const RunResult run = engine.Finish();
-  unlink(fifo.c_str());
   EXPECT_EQ(run.exitCode, 0) << run.output;
   EXPECT_EQ(FolderEntries(out_), std::vector<std::string>{"song.wav"});
   EXPECT_NEAR(Decode(output).Seconds(), 2.0, 0.001);
