@@ -1,6 +1,6 @@
 // The hand-over between the engine's two threads: the decoding thread pushes
-// filtered frames, the encoding thread pops them, and a small capacity keeps
-// the decoder at most a few frames ahead (memory stays flat, and a failing
+// filtered frames, the encoding thread pops them, and a small capacity
+// (at least 2) keeps the decoder at most a few frames ahead (memory stays flat, and a failing
 // encoder stops the decoder at once). Either side may abort; the other then
 // sees false from its next Push or Pop and never waits for ever.
 // Ownership: the queue owns the frames it holds and frees them when aborted
@@ -24,10 +24,16 @@ class FrameQueue {
   // frame is dropped and the producer should stop.
   bool Push(FramePtr frame) {
     std::unique_lock lock(mutex_);
-    notFull_.wait(lock, [&] { return aborted_ || frames_.size() < capacity_; });
+    if (frames_.size() >= capacity_) {
+      // Once full, wait until half is taken: one wake-up per half queue
+      // rather than one per frame, which matters when the cores are busy.
+      producerWaiting_ = true;
+      notFull_.wait(lock, [&] { return aborted_ || frames_.size() <= capacity_ / 2; });
+      producerWaiting_ = false;
+    }
     if (aborted_) return false;
     frames_.push_back(std::move(frame));
-    notEmpty_.notify_one();
+    if (consumerWaiting_ && frames_.size() >= capacity_ / 2) notEmpty_.notify_one();
     return true;
   }
 
@@ -35,11 +41,17 @@ class FrameQueue {
   // and every frame was taken, or the queue was aborted.
   bool Pop(FramePtr& frame) {
     std::unique_lock lock(mutex_);
-    notEmpty_.wait(lock, [&] { return aborted_ || finished_ || !frames_.empty(); });
+    if (frames_.empty()) {
+      // Once empty, wait until half is filled (or the end), as above.
+      consumerWaiting_ = true;
+      notEmpty_.wait(lock,
+                     [&] { return aborted_ || finished_ || frames_.size() >= capacity_ / 2; });
+      consumerWaiting_ = false;
+    }
     if (aborted_ || frames_.empty()) return false;
     frame = std::move(frames_.front());
     frames_.pop_front();
-    notFull_.notify_one();
+    if (producerWaiting_ && frames_.size() <= capacity_ / 2) notFull_.notify_one();
     return true;
   }
 
@@ -67,6 +79,8 @@ class FrameQueue {
   std::deque<FramePtr> frames_;
   bool finished_ = false;
   bool aborted_ = false;
+  bool producerWaiting_ = false;
+  bool consumerWaiting_ = false;
 };
 
 }  // namespace evc
