@@ -4,6 +4,7 @@
 #include <poll.h>
 #include <unistd.h>
 
+#include <algorithm>
 #include <cctype>
 #include <cerrno>
 #include <chrono>
@@ -92,6 +93,9 @@ SourceInput::SourceInput(const std::string& path) : shownPath_(ShownText(path)) 
     throw ConversionError("out of memory for reading " + shownPath_);
   }
   io_.reset(io);
+  // A leading tag with a large cover picture is no reason to give up: its
+  // bytes are outside the budget (a file holds at most its own size).
+  bytesAtLastAudio_ = std::min<int64_t>(LeadingId3Bytes(), info_.st_size);
 }
 
 SourceInput::~SourceInput() {
@@ -149,18 +153,24 @@ int64_t SourceInput::Seek(void* opaque, int64_t offset, int whence) {
   return at < 0 ? AVERROR(errno) : at;
 }
 
-std::string SourceInput::OpenFailureReason(int error) const {
-  // An ID3v2 tag states its own length in its first ten bytes; one that says
-  // it is longer than the whole file leaves the libraries nothing to probe.
+int64_t SourceInput::LeadingId3Bytes() const {
+  // An ID3v2 tag states its own length in its first ten bytes.
   unsigned char header[10] = {};
-  if (!pipe_ && pread(fd_, header, sizeof header, 0) == 10 && std::memcmp(header, "ID3", 3) == 0) {
-    const int64_t tagBytes = 10 + ((int64_t{header[6]} & 0x7f) << 21) + ((header[7] & 0x7f) << 14) +
-                             ((header[8] & 0x7f) << 7) + (header[9] & 0x7f);
-    if (tagBytes >= info_.st_size) {
-      return "cannot open " + shownPath_ + ": its ID3 tag claims " + std::to_string(tagBytes) +
-             " bytes but the file has only " + std::to_string(info_.st_size) +
-             ", so no audio follows it";
-    }
+  if (pipe_ || pread(fd_, header, sizeof header, 0) != 10 || std::memcmp(header, "ID3", 3) != 0) {
+    return 0;
+  }
+  return 10 + ((int64_t{header[6]} & 0x7f) << 21) + ((header[7] & 0x7f) << 14) +
+         ((header[8] & 0x7f) << 7) + (header[9] & 0x7f);
+}
+
+std::string SourceInput::OpenFailureReason(int error) const {
+  // A tag that says it is longer than the whole file leaves the libraries
+  // nothing to probe.
+  const int64_t tagBytes = LeadingId3Bytes();
+  if (tagBytes > 0 && tagBytes >= info_.st_size) {
+    return "cannot open " + shownPath_ + ": its ID3 tag claims " + std::to_string(tagBytes) +
+           " bytes but the file has only " + std::to_string(info_.st_size) +
+           ", so no audio follows it";
   }
   if (!stopReason_.empty()) return stopReason_;
   return "cannot open " + shownPath_ + ": " + AvErrorText(error);

@@ -5,7 +5,8 @@
 // regular file or a pipe; a pipe that brings nothing for kPipeWaitSeconds ends
 // the job, and so does a source that gives kMaxBytesWithoutAudio bytes without
 // one decoded audio frame (a file of zeros, a huge file that is no audio),
-// which keeps both the time and the memory of such a job small.
+// which keeps both the time and the memory of such a job small. An ID3v2 tag
+// at the start (cover pictures of many MB) is not counted.
 // Ownership: SourceInput owns the descriptor and the AVIOContext; the format
 // context that uses the AVIOContext must be freed first. Thread: one thread
 // (the one that demuxes) uses an object.
@@ -52,6 +53,8 @@ class SourceInput {
   static int Read(void* opaque, uint8_t* buffer, int size);
   static int64_t Seek(void* opaque, int64_t offset, int whence);
   int ReadSome(uint8_t* buffer, int size);
+  // The length an ID3v2 tag at the start of a regular file claims; 0 without.
+  int64_t LeadingId3Bytes() const;
   bool WaitForPipe();
 
   struct IoDeleter {

@@ -727,6 +727,29 @@ TEST_F(EvcExe, AnMp3ThatChangesItsRateMidwayIsResampledPartByPart) {
   for (double at : {1.0, 3.0, 5.0}) EXPECT_GT(d.RmsDb(at - 0.4, at + 0.4), -30) << at;
 }
 
+// The engine gives up on a source after a few MB without audio; a leading
+// ID3 tag (a large cover picture, or padding) does not count towards them.
+TEST_F(EvcExe, ALeadingTagOfManyMegabytesIsNoReasonToGiveUp) {
+  const uint32_t tagBytes = 12 << 20;
+  const std::string source = out_ + "/covered.mp3";
+  {
+    std::ofstream out(source, std::ios::binary);
+    // ID3v2.3 header with a syncsafe size, one title frame, then padding.
+    std::string header = {'I', 'D', '3', 3, 0, 0};
+    for (int shift : {21, 14, 7, 0}) header += char((tagBytes >> shift) & 0x7f);
+    out << header;
+    const std::string frame = std::string("TIT2") + std::string{0, 0, 0, 6} + std::string{0, 0} +
+                              std::string{0} + "Cover";
+    out << frame << std::string(tagBytes - frame.size(), '\0');
+    std::ifstream in(Path("step.mp3"), std::ios::binary);
+    out << in.rdbuf();
+  }
+  const std::string output = out_ + "/ring.mp3";
+  const RunResult run = RunEngine({"-y", "-i", source, output});
+  ASSERT_EQ(run.exitCode, 0) << run.output;
+  EXPECT_NEAR(Decode(output).Seconds(), 6.0, 0.1);
+}
+
 TEST_F(EvcExe, CopiedTagsAreCutToAKibibyte) {
   const std::string output = out_ + "/tagged.mp3";
   const RunResult run = RunEngine({"-y", "-i", Path("long-title.mp3"), output});
