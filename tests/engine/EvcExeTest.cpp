@@ -13,6 +13,7 @@
 #include <unistd.h>
 
 #include <algorithm>
+#include <cerrno>
 #include <chrono>
 #include <cmath>
 #include <filesystem>
@@ -863,8 +864,18 @@ class PipedEngine {
     if (mkfifo(fifo.c_str(), 0600) != 0) throw std::runtime_error("mkfifo " + fifo);
     engine_ = std::make_unique<Child>(
         std::vector<std::string>{kEngine, "-y", "-i", fifo, "-acodec", codec, output});
-    writer_ = open(fifo.c_str(), O_WRONLY);
-    if (writer_ < 0) throw std::runtime_error("cannot write to " + fifo);
+    // Opened without waiting, again and again, until the engine has opened
+    // its end: an engine that ended early must fail the test, not hang it.
+    const auto deadline = std::chrono::steady_clock::now() + std::chrono::seconds(20);
+    while ((writer_ = open(fifo.c_str(), O_WRONLY | O_NONBLOCK)) < 0) {
+      if (errno != ENXIO || std::chrono::steady_clock::now() > deadline) {
+        throw std::runtime_error("the engine never opened " + fifo);
+      }
+      std::this_thread::sleep_for(std::chrono::milliseconds(5));
+    }
+    fcntl(writer_, F_SETFL, fcntl(writer_, F_GETFL) & ~O_NONBLOCK);
+    // An engine that ends while the bytes are written must not end the test.
+    signal(SIGPIPE, SIG_IGN);
     std::ifstream in(fixture, std::ios::binary);
     std::vector<char> data(bytes);
     in.read(data.data(), data.size());
