@@ -51,9 +51,11 @@ constexpr double kFadeSeconds = 0.005;
 // its bit reservoir (MP3) when the kept audio begins; atrim drops the rest.
 constexpr double kSeekPrerollSeconds = 0.2;
 constexpr auto kProgressInterval = std::chrono::milliseconds(500);
-// Frames waiting between the two threads: enough to ride out the uneven
-// pace of either side, few enough to keep memory flat.
-constexpr size_t kQueuedFrames = 16;
+// Frames waiting between the two threads (about 1.5 s of audio, under 1 MB):
+// enough that the encoder keeps working while a busy machine holds the
+// decoding thread back for tens of milliseconds, few enough to keep memory
+// flat.
+constexpr size_t kQueuedFrames = 64;
 // The resampler's limit (SWR_CH_MAX).
 constexpr int kMostChannels = 64;
 // A copied tag value is cut to this many bytes: a title is a line, and a

@@ -26,14 +26,15 @@ class FrameQueue {
     std::unique_lock lock(mutex_);
     if (frames_.size() >= capacity_) {
       // Once full, wait until half is taken: one wake-up per half queue
-      // rather than one per frame, which matters when the cores are busy.
+      // rather than one per frame for the faster side, which matters when
+      // the cores are busy.
       producerWaiting_ = true;
       notFull_.wait(lock, [&] { return aborted_ || frames_.size() <= capacity_ / 2; });
       producerWaiting_ = false;
     }
     if (aborted_) return false;
     frames_.push_back(std::move(frame));
-    if (consumerWaiting_ && frames_.size() >= capacity_ / 2) notEmpty_.notify_one();
+    if (consumerWaiting_) notEmpty_.notify_one();
     return true;
   }
 
@@ -42,10 +43,10 @@ class FrameQueue {
   bool Pop(FramePtr& frame) {
     std::unique_lock lock(mutex_);
     if (frames_.empty()) {
-      // Once empty, wait until half is filled (or the end), as above.
+      // The encoder is the slower side: it takes the first frame there is,
+      // for every moment it waits is lost from the whole job.
       consumerWaiting_ = true;
-      notEmpty_.wait(lock,
-                     [&] { return aborted_ || finished_ || frames_.size() >= capacity_ / 2; });
+      notEmpty_.wait(lock, [&] { return aborted_ || finished_ || !frames_.empty(); });
       consumerWaiting_ = false;
     }
     if (aborted_ || frames_.empty()) return false;
