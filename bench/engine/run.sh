@@ -9,7 +9,8 @@
 # Results go to $WORK (default /tmp/evc-bench): one markdown table per case.
 set -euo pipefail
 root="$(cd "$(dirname "$0")/../.." && pwd)"
-build="${1:-$root/build}"
+# Made absolute: the script works in $WORK.
+build="$(cd "${1:-$root/build}" && pwd)"
 evc="$build/evc.exe"
 work="${WORK:-/tmp/evc-bench}"
 runs="${RUNS:-5}"
