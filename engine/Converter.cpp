@@ -3,16 +3,23 @@
 #include <sys/stat.h>
 
 #include <algorithm>
+#include <atomic>
 #include <chrono>
+#include <cmath>
 #include <cstdio>
+#include <cstdlib>
 #include <cstring>
 #include <memory>
+#include <mutex>
+#include <thread>
 #include <vector>
 
 #include "AmrNbEncoder.h"
+#include "FrameQueue.h"
 #include "LibavOwners.h"
 #include "OutputPlan.h"
 #include "ProgressLine.h"
+#include "SourceInput.h"
 #include "TemporaryOutput.h"
 
 extern "C" {
@@ -30,6 +37,11 @@ std::string AvErrorText(int error) {
   return text;
 }
 
+std::string ShownText(std::string text) {
+  std::replace(text.begin(), text.end(), '=', '-');
+  return text;
+}
+
 namespace {
 
 // Cut edges fade over 5 ms: long enough to remove the click of a cut inside a
@@ -39,6 +51,16 @@ constexpr double kFadeSeconds = 0.005;
 // its bit reservoir (MP3) when the kept audio begins; atrim drops the rest.
 constexpr double kSeekPrerollSeconds = 0.2;
 constexpr auto kProgressInterval = std::chrono::milliseconds(500);
+// Frames waiting between the two threads (about 1.5 s of audio, under 1 MB):
+// enough that the encoder keeps working while a busy machine holds the
+// decoding thread back for tens of milliseconds, few enough to keep memory
+// flat.
+constexpr size_t kQueuedFrames = 64;
+// The resampler's limit (SWR_CH_MAX).
+constexpr int kMostChannels = 64;
+// A copied tag value is cut to this many bytes: a title is a line, and a
+// ringtone of seconds must not carry megabytes of text from its source.
+constexpr size_t kMostTagBytes = 1024;
 
 void Check(int result, const std::string& what) {
   if (result < 0) throw ConversionError(what + ": " + AvErrorText(result));
@@ -50,16 +72,24 @@ std::string Number(double value) {
   return text;
 }
 
-// Tonbrix finds the time after the second "=" of whatever its pipe delivered,
-// so the engine's own texts carry no "=" apart from the progress lines.
-std::string Shown(std::string text) {
-  std::replace(text.begin(), text.end(), '=', '-');
-  return text;
-}
-
 std::string LayoutText(const AVChannelLayout& layout) {
   char text[128] = {};
   av_channel_layout_describe(&layout, text, sizeof text);
+  return text;
+}
+
+struct OwnedLayout {
+  AVChannelLayout value;
+  ~OwnedLayout() { av_channel_layout_uninit(&value); }
+};
+
+// At most kMostTagBytes, cut at a UTF-8 character boundary.
+std::string CappedTag(const char* value) {
+  std::string text(value, strnlen(value, kMostTagBytes + 1));
+  if (text.size() <= kMostTagBytes) return text;
+  size_t cut = kMostTagBytes;
+  while (cut > 0 && (static_cast<unsigned char>(text[cut]) & 0xC0) == 0x80) --cut;
+  text.resize(cut);
   return text;
 }
 
@@ -84,6 +114,7 @@ class Conversion {
     PrintHeader();
     OpenOutput();
     SeekInput();
+    StartEncodeThread();
     ConvertPackets();
     FlushEverything();
     FinishOutput();
@@ -91,14 +122,26 @@ class Conversion {
 
  private:
   void OpenInput() {
-    AVFormatContext* raw = nullptr;
+    sourceFile_ = std::make_unique<SourceInput>(options_.input);
+    AVFormatContext* raw = avformat_alloc_context();
+    if (!raw) throw ConversionError("out of memory for reading " + ShownText(options_.input));
+    raw->pb = sourceFile_->io();
+    raw->flags |= AVFMT_FLAG_CUSTOM_IO;
+    // A playlist or a reference inside the source never makes the library
+    // open another file or an address: the engine reads the one it opened.
+    raw->io_open = RefuseNestedOpen;
+    // The probe reads the first MB at most; the stream analysis stops after
+    // 5 MB or 5 s of packets, so that a source which is not audio ends soon.
+    raw->format_probesize = 1 << 20;
+    raw->probesize = 5'000'000;
+    raw->max_analyze_duration = 5 * AV_TIME_BASE;
     const int opened = avformat_open_input(&raw, options_.input.c_str(), nullptr, nullptr);
-    if (opened < 0) {
-      throw ConversionError("cannot open " + Shown(options_.input) + ": " + AvErrorText(opened));
-    }
+    if (opened < 0) throw ConversionError(sourceFile_->OpenFailureReason(opened));
     input_.reset(raw);
-    Check(avformat_find_stream_info(input_.get(), nullptr),
-          "cannot read the streams of " + Shown(options_.input));
+    const int found = avformat_find_stream_info(input_.get(), nullptr);
+    if (found < 0 && !sourceFile_->stopReason().empty())
+      throw ConversionError(sourceFile_->stopReason());
+    Check(found, "cannot read the streams of " + ShownText(options_.input));
 
     for (unsigned i = 0; i < input_->nb_streams; ++i) {
       AVStream* stream = input_->streams[i];
@@ -110,13 +153,13 @@ class Conversion {
         stream->discard = AVDISCARD_ALL;  // video and cover pictures are never read
       }
     }
-    if (!inStream_) throw ConversionError("no audio in " + Shown(options_.input));
+    if (!inStream_) throw ConversionError("no audio in " + ShownText(options_.input));
 
     const AVCodec* codec = avcodec_find_decoder(inStream_->codecpar->codec_id);
     if (!codec) {
       throw ConversionError("no decoder for the " +
                             std::string(avcodec_get_name(inStream_->codecpar->codec_id)) +
-                            " audio of " + Shown(options_.input));
+                            " audio of " + ShownText(options_.input));
     }
     decoder_.reset(avcodec_alloc_context3(codec));
     if (!decoder_) throw ConversionError("out of memory for the decoder");
@@ -131,13 +174,40 @@ class Conversion {
       throw ConversionError(PastTheEndReason());
     }
     if (decoder_->sample_rate <= 0 || decoder_->ch_layout.nb_channels <= 0) {
-      throw ConversionError("cannot tell the sample rate and channels of " + Shown(options_.input));
+      if (!sourceFile_->stopReason().empty()) throw ConversionError(sourceFile_->stopReason());
+      throw ConversionError("cannot tell the sample rate and channels of " +
+                            ShownText(options_.input));
+    }
+    if (decoder_->ch_layout.nb_channels > kMostChannels) {
+      throw ConversionError("the audio of " + ShownText(options_.input) + " has " +
+                            std::to_string(decoder_->ch_layout.nb_channels) +
+                            " channels; the engine converts at most " +
+                            std::to_string(kMostChannels));
+    }
+    RefuseLengthBelowOneSample();
+  }
+
+  static int RefuseNestedOpen(AVFormatContext*, AVIOContext**, const char*, int, AVDictionary**) {
+    return AVERROR(EPERM);
+  }
+
+  // atrim counts the length in samples of the source, rounded: a length that
+  // rounds to none would mean no limit at all, the whole file.
+  void RefuseLengthBelowOneSample() const {
+    if (!options_.durationSeconds) return;
+    const double samples =
+        std::strtod(Number(*options_.durationSeconds).c_str(), nullptr) * decoder_->sample_rate;
+    if (std::llround(samples) < 1) {
+      throw OptionError(
+          "bad value for -t: the length must be above zero (it is less than one "
+          "sample at " +
+          std::to_string(decoder_->sample_rate) + " Hz)");
     }
   }
 
   bool StartsPastTheEnd() const { return options_.startSeconds && *options_.startSeconds > 0; }
   std::string PastTheEndReason() const {
-    return "nothing to convert: the start lies beyond the end of " + Shown(options_.input);
+    return "nothing to convert: the start lies beyond the end of " + ShownText(options_.input);
   }
 
   void PlanTheOutput() {
@@ -150,10 +220,10 @@ class Conversion {
     char line[256];
     std::snprintf(line, sizeof line, " (%s, %d Hz, %d channels, %.2f s)", decoder_->codec->name,
                   decoder_->sample_rate, decoder_->ch_layout.nb_channels, seconds);
-    console_ << "Input: " << Shown(options_.input) << line << "\n";
+    console_ << "Input: " << ShownText(options_.input) << line << "\n";
     std::snprintf(line, sizeof line, " (%s in %s, %d Hz, %d channels", plan_.codec.c_str(),
                   plan_.muxer.c_str(), plan_.sampleRate, plan_.channels);
-    console_ << "Output: " << Shown(options_.output) << line;
+    console_ << "Output: " << ShownText(options_.output) << line;
     if (plan_.bitrate > 0) {
       std::snprintf(line, sizeof line, ", %g kbit/s", static_cast<double>(plan_.bitrate) / 1000.0);
       console_ << line;
@@ -173,7 +243,8 @@ class Conversion {
   }
 
   void OpenOutput() {
-    temporary_ = std::make_unique<TemporaryOutput>(options_.output, options_.overwrite);
+    temporary_ = std::make_unique<TemporaryOutput>(options_.output, options_.overwrite,
+                                                   &sourceFile_->info());
     AVFormatContext* raw = nullptr;
     Check(avformat_alloc_output_context2(&raw, nullptr, plan_.muxer.c_str(),
                                          temporary_->path().c_str()),
@@ -187,9 +258,9 @@ class Conversion {
     }
     CopyTags();
     Check(avio_open(&output_->pb, temporary_->path().c_str(), AVIO_FLAG_WRITE),
-          "cannot write " + Shown(options_.output));
+          "cannot write " + ShownText(options_.output));
     Check(avformat_write_header(output_.get(), nullptr),
-          "cannot write the start of " + Shown(options_.output));
+          "cannot write the start of " + ShownText(options_.output));
   }
 
   void OpenAmrEncoder() {
@@ -250,6 +321,9 @@ class Conversion {
       encoder_->sample_rate = plan_.sampleRate;
       av_channel_layout_copy(&encoder_->ch_layout, &encoderLayout_);
       encoder_->bit_rate = bitrate;
+      // One thread inside the encoder: its output then depends on the input
+      // alone, and the engine's own second thread is the parallel part.
+      encoder_->thread_count = 1;
       encoder_->time_base = {1, plan_.sampleRate};
       if (output_->oformat->flags & AVFMT_GLOBALHEADER) {
         encoder_->flags |= AV_CODEC_FLAG_GLOBAL_HEADER;
@@ -287,9 +361,10 @@ class Conversion {
       const AVDictionaryEntry* entry = av_dict_get(input_->metadata, key, nullptr, 0);
       if (!entry) entry = av_dict_get(inStream_->metadata, key, nullptr, 0);
       if (!entry || !*entry->value) continue;
-      av_dict_set(&output_->metadata, key, entry->value, 0);
+      const std::string value = CappedTag(entry->value);
+      av_dict_set(&output_->metadata, key, value.c_str(), 0);
       // The Ogg muxer writes the stream's Vorbis comments.
-      if (plan_.muxer == "ogg") av_dict_set(&outStream_->metadata, key, entry->value, 0);
+      if (plan_.muxer == "ogg") av_dict_set(&outStream_->metadata, key, value.c_str(), 0);
     }
   }
 
@@ -351,7 +426,15 @@ class Conversion {
     inputs.reset(rawInputs);
     outputs.reset(rawOutputs);
     Check(parsed, "cannot build the filters '" + description + "'");
-    Check(avfilter_graph_config(graph_.get(), nullptr), "cannot set up the filters");
+    const int configured = avfilter_graph_config(graph_.get(), nullptr);
+    if (configured < 0) {
+      char what[256];
+      std::snprintf(what, sizeof what, " (%d Hz, %d channels, %s) to %d Hz with %d channels",
+                    inputRate_, inputLayout_.nb_channels, av_get_sample_fmt_name(inputFormat_),
+                    filterPlan.sampleRate, encoderLayout_.nb_channels);
+      throw ConversionError("cannot convert the audio of " + ShownText(options_.input) + what +
+                            ": " + AvErrorText(configured));
+    }
     if (frameSize_ > 0) av_buffersink_set_frame_size(sink_, static_cast<unsigned>(frameSize_));
   }
 
@@ -362,9 +445,14 @@ class Conversion {
       const int read = av_read_frame(input_.get(), packet.get());
       if (read == AVERROR_EOF) break;
       if (read < 0) {
-        if (!graph_) Check(read, "cannot read " + Shown(options_.input));
-        // A damaged tail: keep what was decoded, as a player would.
-        console_ << "Note: reading stopped early (" << AvErrorText(read) << ")\n";
+        const std::string& stop = sourceFile_->stopReason();
+        if (!graph_ || sourceFile_->stalled()) {
+          if (!stop.empty()) throw ConversionError(stop);
+          Check(read, "cannot read " + ShownText(options_.input));
+        }
+        // A damaged tail, or one too long to hold any audio: keep what was
+        // decoded, as a player would.
+        Say("Note: reading stopped early (" + (stop.empty() ? AvErrorText(read) : stop) + ")");
         break;
       }
       if (packet->stream_index == inStream_->index) Decode(packet.get());
@@ -377,12 +465,13 @@ class Conversion {
   void Decode(const AVPacket* packet) {
     const int sent = avcodec_send_packet(decoder_.get(), packet);
     if (sent == AVERROR_INVALIDDATA) return;  // a damaged frame: skip it as players do
-    if (sent < 0 && sent != AVERROR_EOF) Check(sent, "cannot decode " + Shown(options_.input));
+    if (sent < 0 && sent != AVERROR_EOF) Check(sent, "cannot decode " + ShownText(options_.input));
     while (!filterDone_) {
       const int received = avcodec_receive_frame(decoder_.get(), decoded_.get());
       if (received == AVERROR(EAGAIN) || received == AVERROR_EOF) return;
       if (received == AVERROR_INVALIDDATA) continue;
-      Check(received, "cannot decode " + Shown(options_.input));
+      Check(received, "cannot decode " + ShownText(options_.input));
+      sourceFile_->AudioDecoded();
       Filter(decoded_.get());
       av_frame_unref(decoded_.get());
     }
@@ -392,9 +481,63 @@ class Conversion {
     if (!graph_) InitFilters(*frame);
     if (frame->format != inputFormat_ || frame->sample_rate != inputRate_ ||
         frame->ch_layout.nb_channels != inputLayout_.nb_channels) {
-      throw ConversionError("the audio of " + Shown(options_.input) +
-                            " changes its format in the middle");
+      FilterChangedPart(*frame);
+      return;
     }
+    FlushChangedPart();
+    FilterInOrder(frame);
+  }
+
+  // A source that changes its rate or channels in the middle (MP3 files
+  // joined end to end): each part after the first is resampled to the format
+  // the filters were built for, which keeps the cut and fades of the one
+  // graph intact. Its frames follow on from the samples before them.
+  void FilterChangedPart(const AVFrame& frame) {
+    OwnedLayout owned{UsableLayout(frame.ch_layout)};
+    AVChannelLayout& layout = owned.value;  // the resampler takes it non-const
+    if (partResampler_ && (frame.format != partFormat_ || frame.sample_rate != partRate_ ||
+                           layout.nb_channels != partChannels_)) {
+      FlushChangedPart();
+    }
+    if (!partResampler_) {
+      SwrContext* raw = nullptr;
+      Check(swr_alloc_set_opts2(&raw, &inputLayout_, inputFormat_, inputRate_, &layout,
+                                static_cast<AVSampleFormat>(frame.format), frame.sample_rate, 0,
+                                nullptr),
+            "cannot resample the audio of " + ShownText(options_.input));
+      partResampler_.reset(raw);
+      Check(swr_init(partResampler_.get()),
+            "cannot resample the audio of " + ShownText(options_.input));
+      partFormat_ = frame.format;
+      partRate_ = frame.sample_rate;
+      partChannels_ = layout.nb_channels;
+    }
+    AVFrame input = frame;  // the same samples, with the layout the resampler knows
+    input.ch_layout = layout;
+    ResampleAndFilter(&input);
+  }
+
+  // Sends what the part's resampler still holds (nothing: no part is open).
+  void FlushChangedPart() {
+    if (!partResampler_) return;
+    ResampleAndFilter(nullptr);
+    partResampler_.reset();
+  }
+
+  void ResampleAndFilter(const AVFrame* input) {
+    FramePtr part(av_frame_alloc());
+    if (!part) throw ConversionError("out of memory");
+    part->format = inputFormat_;
+    part->sample_rate = inputRate_;
+    Check(av_channel_layout_copy(&part->ch_layout, &inputLayout_), "out of memory");
+    Check(swr_convert_frame(partResampler_.get(), part.get(), input),
+          "cannot resample the audio of " + ShownText(options_.input));
+    if (part->nb_samples == 0) return;
+    part->best_effort_timestamp = AV_NOPTS_VALUE;
+    FilterInOrder(part.get());
+  }
+
+  void FilterInOrder(AVFrame* frame) {
     // Times relative to the stream's start, in samples: atrim cuts on them.
     int64_t pts = frame->best_effort_timestamp;
     if (pts != AV_NOPTS_VALUE) {
@@ -424,7 +567,7 @@ class Conversion {
         return;
       }
       Check(got, "cannot filter the audio");
-      Encode(filtered_.get());
+      Deliver(filtered_.get());
       av_frame_unref(filtered_.get());
     }
   }
@@ -471,30 +614,95 @@ class Conversion {
     packet->stream_index = outStream_->index;
     av_packet_rescale_ts(packet, encoderTimeBase_, outStream_->time_base);
     Check(av_interleaved_write_frame(output_.get(), packet),
-          "cannot write " + Shown(options_.output));
+          "cannot write " + ShownText(options_.output));
+    bytesWritten_ = avio_tell(output_->pb);
     ReportProgress(false);
+  }
+
+  // Decoding and filtering run on the engine's main thread, encoding and
+  // writing on a second one, so that the two halves of the work share the
+  // machine's cores. The encoder gets the very frames, in the very order, it
+  // would get on one thread: the output is the same to the byte (with
+  // EVC_SINGLE_THREAD=1 in the environment the engine runs on one thread,
+  // which the tests compare against).
+  static bool SingleThreaded() {
+    const char* value = std::getenv("EVC_SINGLE_THREAD");
+    return value && *value && std::string(value) != "0";
+  }
+
+  void StartEncodeThread() {
+    if (SingleThreaded()) return;
+    encodeThread_ = std::make_unique<EncodeThread>();
+    encodeThread_->thread = std::thread([this] { EncodeQueued(); });
+  }
+
+  // The encoding thread's whole life: a failure is handed to the main
+  // thread, which rethrows it on its next hand-over.
+  void EncodeQueued() {
+    BlockCleanupSignalsInThisThread();
+    try {
+      for (FramePtr frame; encodeThread_->queue.Pop(frame);) Encode(frame.get());
+    } catch (...) {
+      encodeThread_->failure = std::current_exception();
+      encodeThread_->queue.Abort();
+    }
+  }
+
+  // Hands one filtered frame (emptied) to the encoder.
+  void Deliver(AVFrame* frame) {
+    if (!encodeThread_) {
+      Encode(frame);
+      return;
+    }
+    FramePtr queued(av_frame_alloc());
+    if (!queued) throw ConversionError("out of memory");
+    av_frame_move_ref(queued.get(), frame);
+    if (!encodeThread_->queue.Push(std::move(queued))) {
+      FinishEncodeThread();  // rethrows the encoder's failure
+      throw ConversionError("the encoder stopped");
+    }
+  }
+
+  // Waits until every queued frame is encoded; rethrows the encoder's failure.
+  void FinishEncodeThread() {
+    if (!encodeThread_) return;
+    encodeThread_->queue.Finish();
+    encodeThread_->thread.join();
+    const std::exception_ptr failure = encodeThread_->failure;
+    encodeThread_.reset();
+    if (failure) std::rethrow_exception(failure);
+  }
+
+  void Say(const std::string& line) {
+    std::lock_guard lock(consoleMutex_);
+    console_ << line << "\n";
+    console_.flush();
   }
 
   void FlushEverything() {
     if (!filterDone_) Decode(nullptr);
+    if (!filterDone_) FlushChangedPart();
     if (!graph_ && StartsPastTheEnd()) throw ConversionError(PastTheEndReason());
-    if (!graph_) throw ConversionError("no audio could be decoded from " + Shown(options_.input));
+    if (!graph_)
+      throw ConversionError("no audio could be decoded from " + ShownText(options_.input));
     if (!filterDone_) {
       Check(av_buffersrc_add_frame_flags(source_, nullptr, 0), "cannot finish the filters");
       PullFiltered();
     }
+    FinishEncodeThread();
     if (samplesEncoded_ == 0) {
       throw ConversionError(StartsPastTheEnd()
                                 ? PastTheEndReason()
-                                : "no audio could be decoded from " + Shown(options_.input));
+                                : "no audio could be decoded from " + ShownText(options_.input));
     }
     Encode(nullptr);
   }
 
   void FinishOutput() {
-    Check(av_write_trailer(output_.get()), "cannot finish " + Shown(options_.output));
-    if (output_->pb->error < 0) Check(output_->pb->error, "cannot write " + Shown(options_.output));
-    Check(avio_closep(&output_->pb), "cannot write " + Shown(options_.output));
+    Check(av_write_trailer(output_.get()), "cannot finish " + ShownText(options_.output));
+    if (output_->pb->error < 0)
+      Check(output_->pb->error, "cannot write " + ShownText(options_.output));
+    Check(avio_closep(&output_->pb), "cannot write " + ShownText(options_.output));
     temporary_->Commit();
     struct stat info {};
     const int64_t size = stat(options_.output.c_str(), &info) == 0 ? info.st_size : 0;
@@ -508,12 +716,13 @@ class Conversion {
     return static_cast<double>(samplesEncoded_) / rate;
   }
 
+  // Called by both threads: the figures are atomics, the console is shared.
   void ReportProgress(bool force) {
+    std::lock_guard lock(consoleMutex_);
     const auto now = std::chrono::steady_clock::now();
     if (!force && now - lastProgress_ < kProgressInterval) return;
     lastProgress_ = now;
-    const int64_t size = output_ && output_->pb ? avio_tell(output_->pb) : 0;
-    console_ << FormatProgressLine(size, EncodedSeconds()) << "\n";
+    console_ << FormatProgressLine(bytesWritten_, EncodedSeconds()) << "\n";
     console_.flush();
   }
 
@@ -521,6 +730,7 @@ class Conversion {
   std::ostream& console_;
   OutputPlan plan_;
 
+  std::unique_ptr<SourceInput> sourceFile_;  // outlives input_, which reads through it
   InputFormatPtr input_;
   AVStream* inStream_ = nullptr;
   CodecContextPtr decoder_;
@@ -541,13 +751,33 @@ class Conversion {
   AVSampleFormat inputFormat_ = AV_SAMPLE_FMT_NONE;
   int inputRate_ = 0;
   AVChannelLayout inputLayout_{};
+  ResamplerPtr partResampler_;  // open while a part of another format is read
+  int partFormat_ = -1;
+  int partRate_ = 0;
+  int partChannels_ = 0;
 
   FramePtr decoded_{av_frame_alloc()};
   FramePtr filtered_{av_frame_alloc()};
   int64_t nextInputPts_ = 0;
-  int64_t samplesEncoded_ = 0;
+  std::atomic<int64_t> samplesEncoded_ = 0;
+  std::atomic<int64_t> bytesWritten_ = 0;
   bool filterDone_ = false;
   std::chrono::steady_clock::time_point lastProgress_ = std::chrono::steady_clock::now();
+  std::mutex consoleMutex_;
+
+  struct EncodeThread {
+    FrameQueue queue{kQueuedFrames};
+    std::thread thread;
+    std::exception_ptr failure;
+    // A failure on the main thread stops the encoder before anything it
+    // uses is freed.
+    ~EncodeThread() {
+      queue.Abort();
+      if (thread.joinable()) thread.join();
+    }
+  };
+  // Declared last, so destroyed first. Empty on one thread.
+  std::unique_ptr<EncodeThread> encodeThread_;
 
  public:
   ~Conversion() {

@@ -3,7 +3,10 @@
 // filter graph, encode and mux into a temporary file that is renamed when it
 // is complete. Messages and progress lines go to the given stream.
 // Ownership: Convert() owns every library object it makes and frees them all
-// before it returns or throws. Thread: the main thread of the engine.
+// before it returns or throws. Thread: the main thread of the engine, which
+// decodes and filters; Convert() starts one more thread that encodes and
+// writes, and joins it before it returns or throws (EVC_SINGLE_THREAD=1 in
+// the environment keeps all the work on the calling thread, same output).
 #pragma once
 
 #include <ostream>
@@ -18,6 +21,11 @@ class ConversionError : public std::runtime_error {
  public:
   using std::runtime_error::runtime_error;
 };
+
+// `text` with every "=" shown as "-": Tonbrix finds the time after the second
+// "=" of whatever its pipe delivered, so the engine's own texts (file names
+// in reasons included) carry no "=" apart from the progress lines.
+std::string ShownText(std::string text);
 
 // Throws ConversionError, OptionError (values that do not fit the output) or
 // std::runtime_error (the output file); no output file is left behind then.

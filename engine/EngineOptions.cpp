@@ -84,11 +84,14 @@ int64_t BitrateValue(const std::string& option, const std::string& value) {
     digits.pop_back();
     scale = 1000;
   }
-  auto number = ParseWholeNumber(digits);
-  if (!number || *number <= 0) Fail(option, value, "expected a positive whole number");
+  // A decimal such as 12.2 (the fastest AMR-NB mode) is read too.
+  auto number = ParseDecimal(digits);
+  if (!number || *number <= 0) Fail(option, value, "expected a positive number");
   if (*number > 100'000'000) Fail(option, value, "too large");
   if (scale == 1 && *number < 1000) scale = 1000;
-  return *number * scale;
+  const int64_t bitsPerSecond = std::llround(*number * static_cast<double>(scale));
+  if (bitsPerSecond <= 0) Fail(option, value, "expected a positive number");
+  return bitsPerSecond;
 }
 
 int IntegerValue(const std::string& option, const std::string& value, int64_t lowest,
@@ -251,7 +254,15 @@ EngineOptions ParseEngineOptions(const std::vector<std::string>& arguments) {
       continue;
     }
     if (ValueOptions().count(word)) {
-      if (i + 1 >= words.size() || IsOptionName(words[i + 1])) continue;  // value left out
+      // A value left out is refused rather than skipped: "-ab -t 3" would
+      // otherwise lose the bitrate silently, and "-t OUT" the cut.
+      if (i + 1 >= words.size()) {
+        throw OptionError("no value for " + word + " (the output file, given last, follows it)");
+      }
+      if (IsOptionName(words[i + 1])) {
+        throw OptionError("no value for " + word + " (the next word is the option " + words[i + 1] +
+                          ")");
+      }
       ApplyValue(options, word, words[++i]);
       continue;
     }
@@ -270,18 +281,26 @@ std::string UsageText() {
          "  -i SOURCE       input file; its first audio stream is converted\n"
          "  -acodec NAME    mp3, aac, ac3, vorbis, pcm_s16le or amr_nb\n"
          "                  (default: by the extension of OUTPUT)\n"
-         "  -ab N           audio bitrate: below 1000 in kbit/s, otherwise in bit/s\n"
+         "  -ab N           audio bitrate: below 1000 in kbit/s, otherwise in bit/s;\n"
+         "                  decimals allowed (12.2 is 12200 bit/s)\n"
          "  -vol N          volume in percent: 100 unchanged, 50 half, 200 double, 0 silence\n"
          "  -ac N           channel count\n"
          "  -ar N           sample rate in Hz\n"
          "  -f FMT          container: mp3, adts, mp4, ac3, ogg, wav or amr\n"
          "                  (default: by the extension: .mp3 .aac .m4a .ac3 .ogg .wav .amr)\n"
          "  -ss hh:mm:ss    start of the segment to keep\n"
-         "  -t SECONDS      length of the segment to keep (above zero)\n"
+         "  -t SECONDS      length of the segment to keep (at least one sample)\n"
          "  -vn, -vcodec NAME, -b N, -s WxH, -r N, -aspect A:B, -target X\n"
          "                  video options: accepted, without effect on audio-only output\n"
          "\n"
-         "Values an encoder cannot take are moved to the nearest value it supports.\n"
+         "Every option named above takes a value except -y and -vn; a value left out\n"
+         "is an error. Values an encoder cannot take are moved to the nearest value it\n"
+         "supports. SOURCE is a local file or a pipe (a pipe silent for 5 s is an\n"
+         "error), never a device or a network address; 8 MB of it without an audio\n"
+         "frame (a leading ID3 tag aside) end the job. OUTPUT is never a device, a\n"
+         "pipe or SOURCE itself.\n"
+         "Decoding and encoding run on two threads; EVC_SINGLE_THREAD=1 in the\n"
+         "environment keeps them on one (the output is the same to the byte).\n"
          "Progress lines read: size=     234kB time=14.91 bitrate= 128.5kbits/s\n";
 }
 

@@ -29,7 +29,7 @@ struct EngineOptions {
   std::string audioCodec;  // -acodec, normalised (mp3, aac, ac3, vorbis, pcm_s16le, amr_nb); empty:
                            // by extension
   std::string format;  // -f, normalised (mp3, adts, mp4, ac3, ogg, wav, amr); empty: by extension
-  std::optional<int64_t> audioBitrate;    // -ab in bit/s
+  std::optional<int64_t> audioBitrate;    // -ab in bit/s (a decimal value rounded)
   std::optional<int> volumePercent;       // -vol
   std::optional<int> channels;            // -ac
   std::optional<int> sampleRate;          // -ar in Hz
@@ -43,10 +43,10 @@ struct EngineOptions {
   std::optional<double> frameRate;
 };
 
-// Reads the arguments after the program name. Blank arguments are skipped; an
-// option whose value is missing (the next argument is another option, or
-// there is none before the output path) counts as not given. Throws
-// OptionError for an unknown option, a bad value or a missing input or output.
+// Reads the arguments after the program name. Blank arguments are skipped.
+// Throws OptionError for an unknown option, a bad value, a value left out (the
+// next argument is another option, or there is none before the output path)
+// or a missing input or output.
 EngineOptions ParseEngineOptions(const std::vector<std::string>& arguments);
 
 // Reads "hh:mm:ss[.frac]", "mm:ss[.frac]" or "seconds[.frac]"; nullopt when the

@@ -1,8 +1,9 @@
 // Owners for the C objects of the FFmpeg libraries and of opencore-amrnb: each
 // is a std::unique_ptr whose deleter calls the library's matching free
 // function, so that no code path of the engine frees anything by hand.
-// Ownership: whoever holds the pointer owns the object. Thread: the engine is
-// single-threaded; these are plain values with no thread affinity.
+// Ownership: whoever holds the pointer owns the object. Thread: plain values
+// with no thread affinity; each object is used by one thread at a time (a
+// frame passes from the decoding to the encoding thread through FrameQueue).
 #pragma once
 
 #include <memory>
@@ -13,6 +14,7 @@ extern "C" {
 #include <libavfilter/avfilter.h>
 #include <libavformat/avformat.h>
 #include <libavutil/frame.h>
+#include <libswresample/swresample.h>
 }
 
 namespace evc {
@@ -55,6 +57,11 @@ struct PacketDeleter {
   void operator()(AVPacket* packet) const { av_packet_free(&packet); }
 };
 using PacketPtr = std::unique_ptr<AVPacket, PacketDeleter>;
+
+struct ResamplerDeleter {
+  void operator()(SwrContext* context) const { swr_free(&context); }
+};
+using ResamplerPtr = std::unique_ptr<SwrContext, ResamplerDeleter>;
 
 struct DictionaryDeleter {
   void operator()(AVDictionary* dictionary) const { av_dict_free(&dictionary); }

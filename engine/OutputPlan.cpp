@@ -108,10 +108,11 @@ std::string Kbits(int64_t bitrate) {
 void FitSampleRate(OutputPlan& plan, const AVCodec* encoder, int wanted, const std::string& label) {
   std::vector<int> rates = SupportedRates(encoder);
   if (rates.empty()) {
-    // Encoders without a list: libvorbis and PCM take any rate in this range.
-    rates = {};
+    // Encoders without a list: PCM takes any rate in this range; libvorbis
+    // with an average bitrate (the engine's -ab) refuses every rate above
+    // 50000 Hz, so it gets at most 48000 Hz, the highest of the usual rates.
     const int lowest = plan.codec == "vorbis" ? 8000 : 1000;
-    const int highest = plan.codec == "vorbis" ? 192000 : 384000;
+    const int highest = plan.codec == "vorbis" ? 48000 : 384000;
     plan.sampleRate = std::clamp(wanted, lowest, highest);
   } else {
     plan.sampleRate = Nearest(rates, wanted);
@@ -152,6 +153,11 @@ void FitBitrate(OutputPlan& plan, std::optional<int64_t> asked, const std::strin
         32000,  40000,  48000,  56000,  64000,  80000,  96000,  112000, 128000, 160000,
         192000, 224000, 256000, 320000, 384000, 448000, 512000, 576000, 640000};
     plan.bitrate = Nearest(rates, asked.value_or(plan.channels == 1 ? 96000 : 192000));
+    // Below these the encoder's bit allocation fails on the first loud
+    // frame ("Bit allocation failed"); measured on noise, tones and clicks
+    // at 48000 Hz with one step to spare.
+    static const int64_t lowestForChannels[] = {32000, 32000, 32000, 40000, 48000, 56000, 64000};
+    plan.bitrate = std::max(plan.bitrate, lowestForChannels[std::clamp(plan.channels, 1, 6)]);
   } else if (plan.codec == "aac") {
     // FFmpeg's AAC encoder writes at most 6144 bits per channel and frame.
     const int64_t highest = int64_t{6144} * plan.sampleRate / 1024 * plan.channels;

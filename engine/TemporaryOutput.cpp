@@ -1,6 +1,7 @@
 #include "TemporaryOutput.h"
 
 #include <fcntl.h>
+#include <pthread.h>
 #include <signal.h>
 #include <stdio.h>
 #include <sys/stat.h>
@@ -14,10 +15,19 @@
 namespace evc {
 namespace {
 
+// Every signal whose default action ends the process, apart from the ones the
+// engine ignores (SIGPIPE, SIGXFSZ) and the ones that report a fault of its
+// own (SIGSEGV, SIGBUS, SIGFPE, SIGILL, SIGABRT, SIGTRAP, SIGSYS: the state is
+// not to be trusted then). A closed terminal (HUP), a quit key (QUIT), a CPU
+// limit (XCPU) or a stray timer all end a conversion without debris.
+constexpr int kCleanupSignals[] = {SIGHUP,  SIGINT,    SIGQUIT, SIGTERM, SIGUSR1, SIGUSR2,  SIGALRM,
+                                   SIGXCPU, SIGVTALRM, SIGPROF, SIGIO,   SIGPWR,  SIGSTKFLT};
+
 // The signal handler must find the temporary name without calling anything
 // that is not async-signal-safe, so the name lives in a fixed buffer. This is
 // the engine's one piece of process-wide mutable state; it is written only
-// with SIGINT and SIGTERM blocked.
+// with the cleanup signals blocked, and only by the thread that handles them
+// (every other thread of the engine blocks them for good).
 char g_cleanupPath[PATH_MAX + 1];
 volatile sig_atomic_t g_cleanupArmed = 0;
 
@@ -26,16 +36,20 @@ void RemoveTemporaryAndExit(int signalNumber) {
   _exit(128 + signalNumber);
 }
 
+sigset_t CleanupSignalSet() {
+  sigset_t set;
+  sigemptyset(&set);
+  for (int signalNumber : kCleanupSignals) sigaddset(&set, signalNumber);
+  return set;
+}
+
 class BlockInterrupts {
  public:
   BlockInterrupts() {
-    sigset_t set;
-    sigemptyset(&set);
-    sigaddset(&set, SIGINT);
-    sigaddset(&set, SIGTERM);
-    sigprocmask(SIG_BLOCK, &set, &previous_);
+    const sigset_t set = CleanupSignalSet();
+    pthread_sigmask(SIG_BLOCK, &set, &previous_);
   }
-  ~BlockInterrupts() { sigprocmask(SIG_SETMASK, &previous_, nullptr); }
+  ~BlockInterrupts() { pthread_sigmask(SIG_SETMASK, &previous_, nullptr); }
 
  private:
   sigset_t previous_;
@@ -62,11 +76,8 @@ std::string NameOf(const std::string& path) {
 void InstallInterruptCleanup() {
   struct sigaction action {};
   action.sa_handler = RemoveTemporaryAndExit;
-  sigemptyset(&action.sa_mask);
-  sigaddset(&action.sa_mask, SIGINT);
-  sigaddset(&action.sa_mask, SIGTERM);
-  sigaction(SIGINT, &action, nullptr);
-  sigaction(SIGTERM, &action, nullptr);
+  action.sa_mask = CleanupSignalSet();
+  for (int signalNumber : kCleanupSignals) sigaction(signalNumber, &action, nullptr);
   signal(SIGPIPE, SIG_IGN);
   // Past a file-size limit (ulimit -f) the write must fail with EFBIG like on
   // a full disk, so that the temporary file is removed and a reason printed,
@@ -74,7 +85,12 @@ void InstallInterruptCleanup() {
   signal(SIGXFSZ, SIG_IGN);
 }
 
-TemporaryOutput::TemporaryOutput(std::string finalPath, bool overwrite)
+void BlockCleanupSignalsInThisThread() {
+  const sigset_t set = CleanupSignalSet();
+  pthread_sigmask(SIG_BLOCK, &set, nullptr);
+}
+
+TemporaryOutput::TemporaryOutput(std::string finalPath, bool overwrite, const struct stat* keep)
     : finalPath_(std::move(finalPath)), overwrite_(overwrite) {
   const std::string folder = FolderOf(finalPath_);
   struct stat info {};
@@ -84,6 +100,15 @@ TemporaryOutput::TemporaryOutput(std::string finalPath, bool overwrite)
   if (stat(finalPath_.c_str(), &info) == 0) {
     if (S_ISDIR(info.st_mode))
       throw std::runtime_error("the output path is a folder: " + finalPath_);
+    // A device or a pipe would be replaced by a plain file when the finished
+    // file is renamed over it (/dev/null, as root): never.
+    if (!S_ISREG(info.st_mode)) {
+      throw std::runtime_error("the output path is not a regular file and is never replaced: " +
+                               finalPath_);
+    }
+    if (keep && info.st_dev == keep->st_dev && info.st_ino == keep->st_ino) {
+      throw std::runtime_error("the output path is the source file itself: " + finalPath_);
+    }
     if (!overwrite_) {
       throw std::runtime_error("the output file exists (-y replaces it): " + finalPath_);
     }

@@ -44,4 +44,9 @@ make_audio 3 wav -c:a pcm_s16le
 make_audio 5 aac -c:a aac -b:a 16k
 make_audio 6 ac3 -c:a ac3 -ar 32000
 make_audio 7 flac -c:a flac
+# Headers that lie: an ID3 tag claiming 100 MB in front of the MP3, and a WAV
+# header of 255 channels at 1 Hz over a few zero bytes.
+{ printf '\x00ID3\x03\x00\x00\x2f\x68\x59\x00'; tail -c +2 "$out/decode/mp3"; } >"$out/decode/id3-too-long"
+{ printf '\x03RIFF\x44\x00\x00\x00WAVEfmt \x10\x00\x00\x00\x01\x00\xff\x00\x01\x00\x00\x00\xfe\x01\x00\x00\xfe\x01\x10\x00data\x20\x00\x00\x00'
+  head -c 32 /dev/zero; } >"$out/decode/wav-255-channels"
 rm -rf "$tmp"

@@ -67,14 +67,37 @@ TEST(EngineOptions, OptionsComeInAnyOrderAndBlanksAreSkipped) {
   EXPECT_TRUE(o.overwrite);
 }
 
-TEST(EngineOptions, AMissingValueCountsAsNotGiven) {
-  // "-vol" with an empty item, then "-ab" as the last option before the path.
-  const EngineOptions o = ParseEngineOptions(Words("-y -i in.mp3 -vol -ac 2 -ab out.mp3"));
+TEST(EngineOptions, ABlankVolumeItemIsNoOption) {
+  // The volume fragment without an item is a single blank: no -vol at all.
+  const EngineOptions o = ParseEngineOptions({"-y", "-i", "in.mp3", " ", "-ac", "2", "out.mp3"});
   EXPECT_FALSE(o.volumePercent.has_value());
-  EXPECT_FALSE(o.audioBitrate.has_value());
   EXPECT_EQ(o.channels, 2);
   EXPECT_EQ(o.output, "out.mp3");
 }
+
+// A value left out used to be skipped, so "-ab -t 3" lost the bitrate and
+// "-t OUT" the cut without a word.
+struct LeftOutCase {
+  std::string line;
+  std::string reasonPart;
+};
+class EngineOptionsLeftOut : public testing::TestWithParam<LeftOutCase> {};
+TEST_P(EngineOptionsLeftOut, IsRefusedWithAReason) {
+  try {
+    ParseEngineOptions(Words(GetParam().line));
+    FAIL() << "accepted";
+  } catch (const OptionError& error) {
+    EXPECT_NE(std::string(error.what()).find(GetParam().reasonPart), std::string::npos)
+        << error.what();
+  }
+}
+INSTANTIATE_TEST_SUITE_P(
+    Cases, EngineOptionsLeftOut,
+    testing::Values(LeftOutCase{"-y -i in.mp3 -ab -t 3 out.mp3", "no value for -ab"},
+                    LeftOutCase{"-y -i in.mp3 -ss 00:00:10 -t out.mp3", "no value for -t"},
+                    LeftOutCase{"-y -i in.mp3 -vol -ac 2 out.mp3", "no value for -vol"},
+                    LeftOutCase{"-y -i in.mp3 -ac 2 -ar out.mp3", "no value for -ar"},
+                    LeftOutCase{"-y -i -acodec mp3 out.mp3", "no value for -i"}));
 
 struct BitrateCase {
   std::string text;
@@ -88,7 +111,11 @@ TEST_P(EngineOptionsBitrate, BelowAThousandIsKilobits) {
 INSTANTIATE_TEST_SUITE_P(Cases, EngineOptionsBitrate,
                          testing::Values(BitrateCase{"128", 128000}, BitrateCase{"16", 16000},
                                          BitrateCase{"999", 999000}, BitrateCase{"1000", 1000},
-                                         BitrateCase{"12200", 12200}, BitrateCase{"192k", 192000}));
+                                         BitrateCase{"12200", 12200}, BitrateCase{"192k", 192000},
+                                         // Decimals, as the AMR-NB modes are named.
+                                         BitrateCase{"12.2", 12200}, BitrateCase{"7.95", 7950},
+                                         BitrateCase{"12.2k", 12200},
+                                         BitrateCase{"12200.4", 12200}));
 
 struct TimeCase {
   std::string text;
@@ -128,6 +155,8 @@ INSTANTIATE_TEST_SUITE_P(
     testing::Values(BadLine{{"-i", "a.mp3", "-foo", "1", "b.mp3"}, "unknown option '-foo'"},
                     BadLine{{"-i", "a.mp3", "-ab", "fast", "b.mp3"}, "-ab"},
                     BadLine{{"-i", "a.mp3", "-ab", "0", "b.mp3"}, "-ab"},
+                    BadLine{{"-i", "a.mp3", "-ab", "0.0001", "b.mp3"}, "-ab"},
+                    BadLine{{"-i", "a.mp3", "-ab", "1.2.3", "b.mp3"}, "-ab"},
                     BadLine{{"-i", "a.mp3", "-vol", "-5", "b.mp3"}, "-vol"},
                     BadLine{{"-i", "a.mp3", "-ac", "0", "b.mp3"}, "-ac"},
                     BadLine{{"-i", "a.mp3", "-ar", "44.1", "b.mp3"}, "-ar"},

@@ -8,14 +8,17 @@
 #include <signal.h>
 #include <spawn.h>
 #include <sys/stat.h>
+#include <sys/sysmacros.h>
 #include <sys/wait.h>
 #include <unistd.h>
 
 #include <algorithm>
+#include <cerrno>
 #include <chrono>
 #include <cmath>
 #include <filesystem>
 #include <fstream>
+#include <functional>
 #include <map>
 #include <memory>
 #include <sstream>
@@ -42,10 +45,12 @@ struct RunResult {
   std::string output;  // standard output and error, as one pipe delivers them
 };
 
-// Starts a program without a shell; stdout and stderr share one pipe.
+// Starts a program without a shell; stdout and stderr share one pipe. The
+// environment is the test's own plus `extraEnvironment` ("NAME=value").
 class Child {
  public:
-  explicit Child(const std::vector<std::string>& arguments) {
+  explicit Child(const std::vector<std::string>& arguments,
+                 const std::vector<std::string>& extraEnvironment = {}) {
     int fds[2];
     if (pipe2(fds, O_CLOEXEC) != 0) throw std::runtime_error("pipe");
     posix_spawn_file_actions_t actions;
@@ -56,7 +61,11 @@ class Child {
     std::vector<char*> argv;
     for (const std::string& a : arguments) argv.push_back(const_cast<char*>(a.c_str()));
     argv.push_back(nullptr);
-    const int spawned = posix_spawn(&pid_, argv[0], &actions, nullptr, argv.data(), environ);
+    std::vector<char*> envp;
+    for (char** e = environ; *e; ++e) envp.push_back(*e);
+    for (const std::string& e : extraEnvironment) envp.push_back(const_cast<char*>(e.c_str()));
+    envp.push_back(nullptr);
+    const int spawned = posix_spawn(&pid_, argv[0], &actions, nullptr, argv.data(), envp.data());
     posix_spawn_file_actions_destroy(&actions);
     close(fds[1]);
     readEnd_ = fds[0];
@@ -84,9 +93,33 @@ class Child {
 
 RunResult Run(const std::vector<std::string>& arguments) { return Child(arguments).Finish(); }
 
-RunResult RunEngine(std::vector<std::string> arguments) {
+RunResult RunEngine(std::vector<std::string> arguments,
+                    const std::vector<std::string>& extraEnvironment = {}) {
   arguments.insert(arguments.begin(), kEngine);
-  return Run(arguments);
+  return Child(arguments, extraEnvironment).Finish();
+}
+
+std::string FileBytes(const std::string& path) {
+  std::ifstream in(path, std::ios::binary);
+  return std::string(std::istreambuf_iterator<char>(in), {});
+}
+
+// An Ogg file with the serial number and checksum of every page zeroed: the
+// muxer draws a random serial number for each file it writes, so only these
+// fields may differ between two writes of the same audio.
+std::string WithoutOggSerials(std::string bytes) {
+  size_t at = 0;
+  while (at + 27 <= bytes.size() && bytes.compare(at, 4, "OggS") == 0) {
+    std::fill_n(bytes.begin() + at + 14, 4, '\0');  // bitstream serial number
+    std::fill_n(bytes.begin() + at + 22, 4, '\0');  // page checksum
+    const size_t segments = static_cast<unsigned char>(bytes[at + 26]);
+    size_t body = 0;
+    for (size_t i = 0; i < segments && at + 27 + i < bytes.size(); ++i) {
+      body += static_cast<unsigned char>(bytes[at + 27 + i]);
+    }
+    at += 27 + segments + body;
+  }
+  return bytes;
 }
 
 void MakeFixture(const std::string& path, const std::vector<std::string>& ffmpegArguments) {
@@ -242,6 +275,22 @@ class EvcExe : public testing::Test {
                 {"-f", "lavfi", "-i", "aevalsrc=0.98*sin(2*PI*220*t):s=44100:d=2", "-ac", "2"});
     // Long enough that the engine is still reading it when it is interrupted.
     MakeFixture("long.wav", {"-f", "lavfi", "-i", "sine=f=300:r=44100:d=60", "-ac", "2"});
+    // Values some encoders cannot take as they stand.
+    MakeFixture("hi-rate.wav", {"-f", "lavfi", "-i", "sine=f=440:r=96000:d=2", "-ac", "2"});
+    MakeFixture("six.wav", {"-f", "lavfi", "-i", "sine=f=440:r=48000:d=2", "-ac", "6"});
+    // Three MP3 parts of 44100, 22050 and 48000 Hz, to be joined end to end.
+    MakeFixture("part-44k.mp3", {"-f", "lavfi", "-i", "sine=f=440:r=44100:d=2", "-ac", "2"});
+    MakeFixture("part-22k.mp3", {"-f", "lavfi", "-i", "sine=f=660:r=22050:d=2", "-ac", "2"});
+    MakeFixture("part-48k.mp3", {"-f", "lavfi", "-i", "sine=f=880:r=48000:d=2", "-ac", "2"});
+    // A title of 64 KiB: copied whole, it would outweigh the ringtone.
+    MakeFixture("long-title.mp3", {"-f", "lavfi", "-i", "sine=f=440:r=44100:d=1", "-metadata",
+                                   "title=" + std::string(64 * 1024, 'T')});
+    // Fifteen seconds of music-like sound: many frames through every encoder.
+    MakeFixture(
+        "music.mp3",
+        {"-f", "lavfi", "-i", "anoisesrc=d=15:c=pink:a=0.2:r=44100", "-f", "lavfi", "-i",
+         "aevalsrc=0.2*sin(2*PI*220*t)|0.15*sin(2*PI*330*t):s=44100:d=15", "-filter_complex",
+         "[0][1]amerge=inputs=2,pan=stereo|c0=c0+c1|c1=c0+c2", "-ab", "192k"});
     MakeFixture("video-only.mp4",
                 {"-f", "lavfi", "-i", "testsrc=d=1:s=64x48:r=10", "-c:v", "mpeg4"});
     std::ofstream(Path("text.mp3")) << "This is not audio at all, only a few words of text.\n";
@@ -331,6 +380,29 @@ TEST_P(EvcExeOutputType, SegmentDecodesWithTheAskedValuesStartAndLength) {
   EXPECT_EQ(seconds.back(), 2) << run.output;
   // Nothing but the finished file is left in the folder.
   EXPECT_EQ(FolderEntries(out_), std::vector<std::string>{"step" + type.extension});
+}
+
+// Decoding and encoding run on two threads; the file must be the one a single
+// thread writes, to the byte (Ogg: but for the random serial number).
+TEST_P(EvcExeOutputType, TwoThreadsWriteTheBytesOfOne) {
+  const OutputType& type = GetParam();
+  std::vector<std::string> arguments = {"-y", "-i", Path("music.mp3")};
+  std::istringstream codec(type.codecOption);
+  for (std::string word; codec >> word;) arguments.push_back(word);
+  arguments.insert(arguments.end(), type.options.begin(), type.options.end());
+  std::map<std::string, std::string> written;
+  for (const std::string mode : {"0", "1"}) {
+    const std::string output = out_ + "/threads-" + mode + type.extension;
+    arguments.push_back(output);
+    const RunResult run = RunEngine(arguments, {"EVC_SINGLE_THREAD=" + mode});
+    arguments.pop_back();
+    ASSERT_EQ(run.exitCode, 0) << run.output;
+    written[mode] =
+        type.extension == ".ogg" ? WithoutOggSerials(FileBytes(output)) : FileBytes(output);
+  }
+  ASSERT_GT(written["1"].size(), 10'000u);
+  EXPECT_TRUE(written["0"] == written["1"])
+      << "two threads: " << written["0"].size() << " bytes, one: " << written["1"].size();
 }
 
 TEST_P(EvcExeOutputType, WholeFileWithTheBuiltInLowProfile) {
@@ -532,6 +604,15 @@ INSTANTIATE_TEST_SUITE_P(
         BadRun{"NotAudioAtAll", {"-y", "-i", "IN/text.mp3", "OUT/o.mp3"}, "text.mp3"},
         BadRun{
             "MissingOutputFolder", {"-y", "-i", "IN/quiet.wav", "OUT/none/o.mp3"}, "output folder"},
+        BadRun{"LengthBelowOneSample",
+               {"-y", "-i", "IN/quiet.wav", "-ss", "00:00:00", "-t", "0.00001", "OUT/o.wav"},
+               "above zero"},
+        BadRun{"BitrateLeftOut",
+               {"-y", "-i", "IN/quiet.wav", "-ab", "-t", "3", "OUT/o.mp3"},
+               "no value for -ab"},
+        BadRun{"LengthLeftOut",
+               {"-y", "-i", "IN/quiet.wav", "-ss", "00:00:01", "-t", "OUT/o.wav"},
+               "no value for -t"},
         BadRun{"ZeroLength",
                {"-y", "-i", "IN/quiet.wav", "-ss", "00:00:00", "-t", "0", "OUT/o.wav"},
                "above zero"},
@@ -578,46 +659,313 @@ TEST_F(EvcExe, ReplacesAnExistingFileOnlyWithMinusY) {
   EXPECT_EQ(FolderEntries(out_), std::vector<std::string>{"keep.wav"});
 }
 
+// Values an encoder cannot take are moved to ones it can, as the usage text
+// says, instead of failing with "cannot open encoder" or half-way through.
+struct FittedRun {
+  std::string name;
+  std::string fixture;
+  std::vector<std::string> options;
+  std::string extension;
+  int sampleRate;
+  int channels;
+  double seconds;
+};
+void PrintTo(const FittedRun& run, std::ostream* os) { *os << run.name; }
+
+class EvcExeFitted : public EvcExe, public testing::WithParamInterface<FittedRun> {};
+TEST_P(EvcExeFitted, ConvertsWithTheNearestValuesTaken) {
+  const FittedRun& c = GetParam();
+  const std::string output = out_ + "/fitted" + c.extension;
+  std::vector<std::string> arguments = {"-y", "-i", Path(c.fixture)};
+  arguments.insert(arguments.end(), c.options.begin(), c.options.end());
+  arguments.push_back(output);
+  const RunResult run = RunEngine(arguments);
+  ASSERT_EQ(run.exitCode, 0) << run.output;
+  const Decoded d = Decode(output);
+  EXPECT_EQ(d.sampleRate, c.sampleRate) << run.output;
+  EXPECT_EQ(d.channels, c.channels) << run.output;
+  EXPECT_NEAR(d.Seconds(), c.seconds, 0.05) << run.output;
+}
+INSTANTIATE_TEST_SUITE_P(
+    Cases, EvcExeFitted,
+    testing::Values(
+        FittedRun{"OggFrom96kHz", "hi-rate.wav", {"-acodec", "vorbis"}, ".ogg", 48000, 2, 2.0},
+        FittedRun{"OggAsked192kHz",
+                  "quiet.wav",
+                  {"-acodec", "vorbis", "-ab", "128", "-ar", "192000"},
+                  ".ogg",
+                  48000,
+                  2,
+                  2.0},
+        FittedRun{"Ac3SixChannelsAt24k", "six.wav", {"-ab", "24"}, ".ac3", 48000, 6, 2.0},
+        FittedRun{"Ac3SixChannelsAt32k", "six.wav", {"-ab", "32"}, ".ac3", 48000, 6, 2.0},
+        FittedRun{"AmrAtADecimalBitrate",
+                  "quiet.wav",
+                  {"-acodec", "amr_nb", "-ab", "12.2", "-ac", "1", "-ar", "8000"},
+                  ".amr",
+                  8000,
+                  1,
+                  2.0}),
+    [](const testing::TestParamInfo<FittedRun>& info) { return info.param.name; });
+
+TEST_F(EvcExe, AnMp3ThatChangesItsRateMidwayIsResampledPartByPart) {
+  const std::string joined = out_ + "/joined.mp3";
+  {
+    std::ofstream out(joined, std::ios::binary);
+    for (const char* part : {"part-44k.mp3", "part-22k.mp3", "part-48k.mp3"}) {
+      std::ifstream in(Path(part), std::ios::binary);
+      out << in.rdbuf();
+    }
+  }
+  const std::string output = out_ + "/ring.wav";
+  const RunResult run = RunEngine({"-y", "-i", joined, output});
+  ASSERT_EQ(run.exitCode, 0) << run.output;
+  const Decoded d = Decode(output);
+  EXPECT_EQ(d.sampleRate, 44100);
+  // Each part keeps its length (the decoders' padding adds a few ms) ...
+  EXPECT_NEAR(d.Seconds(), 6.0, 0.2) << run.output;
+  // ... and its sound: three tones, none of them lost or silenced.
+  for (double at : {1.0, 3.0, 5.0}) EXPECT_GT(d.RmsDb(at - 0.4, at + 0.4), -30) << at;
+}
+
+// The engine gives up on a source after a few MB without audio; a leading
+// ID3 tag (a large cover picture, or padding) does not count towards them.
+TEST_F(EvcExe, ALeadingTagOfManyMegabytesIsNoReasonToGiveUp) {
+  const uint32_t tagBytes = 12 << 20;
+  const std::string source = out_ + "/covered.mp3";
+  {
+    std::ofstream out(source, std::ios::binary);
+    // ID3v2.3 header with a syncsafe size, one title frame, then padding.
+    std::string header = {'I', 'D', '3', 3, 0, 0};
+    for (int shift : {21, 14, 7, 0}) header += char((tagBytes >> shift) & 0x7f);
+    out << header;
+    const std::string frame = std::string("TIT2") + std::string{0, 0, 0, 6} + std::string{0, 0} +
+                              std::string{0} + "Cover";
+    out << frame << std::string(tagBytes - frame.size(), '\0');
+    std::ifstream in(Path("step.mp3"), std::ios::binary);
+    out << in.rdbuf();
+  }
+  const std::string output = out_ + "/ring.mp3";
+  const RunResult run = RunEngine({"-y", "-i", source, output});
+  ASSERT_EQ(run.exitCode, 0) << run.output;
+  EXPECT_NEAR(Decode(output).Seconds(), 6.0, 0.1);
+}
+
+TEST_F(EvcExe, CopiedTagsAreCutToAKibibyte) {
+  const std::string output = out_ + "/tagged.mp3";
+  const RunResult run = RunEngine({"-y", "-i", Path("long-title.mp3"), output});
+  ASSERT_EQ(run.exitCode, 0) << run.output;
+  const Decoded d = Decode(output);
+  ASSERT_TRUE(d.tags.count("title"));
+  EXPECT_EQ(d.tags.at("title"), std::string(1024, 'T'));
+  EXPECT_LT(fs::file_size(output), 20'000u);
+}
+
+// An output that is not an ordinary new or old file: the engine would have
+// renamed its finished file over it (a device node turned into an MP3 file,
+// the song replaced by its cut). Each is refused with a reason and left alone.
+struct ForbiddenOutput {
+  std::string name;
+  // Makes the output path next to the source; false: cannot here (no root).
+  std::function<bool(const std::string& source, const std::string& output)> make;
+  std::string reasonPart;
+};
+void PrintTo(const ForbiddenOutput& c, std::ostream* os) { *os << c.name; }
+
+std::string Describe(const std::string& path) {
+  struct stat info {};
+  if (lstat(path.c_str(), &info) != 0) return "missing";
+  std::string bytes;  // read from regular files only: opening a FIFO would wait
+  if (S_ISREG(info.st_mode)) {
+    std::ifstream in(path, std::ios::binary);
+    bytes.assign(std::istreambuf_iterator<char>(in), {});
+  }
+  return std::to_string(info.st_mode) + ":" + std::to_string(info.st_ino) + ":" +
+         std::to_string(info.st_rdev) + ":" + std::to_string(std::hash<std::string>()(bytes));
+}
+
+class EvcExeForbiddenOutput : public EvcExe, public testing::WithParamInterface<ForbiddenOutput> {};
+TEST_P(EvcExeForbiddenOutput, IsRefusedAndLeftAlone) {
+  const std::string source = out_ + "/song.wav";
+  fs::copy_file(Path("quiet.wav"), source);
+  const std::string output = out_ + "/ring.wav";
+  if (!GetParam().make(source, output)) GTEST_SKIP() << "cannot make it here";
+  const std::vector<std::string> before = FolderEntries(out_);
+  const std::string sourceBefore = Describe(source);
+  const std::string outputBefore = Describe(output);
+
+  const RunResult run = RunEngine({"-y", "-i", source, "-t", "1", output});
+
+  EXPECT_NE(run.exitCode, 0) << run.output;
+  EXPECT_LT(run.exitCode, 128) << run.output;
+  const std::string last = LastLine(run.output);
+  EXPECT_EQ(last.rfind("evc.exe: ", 0), 0u) << run.output;
+  EXPECT_NE(last.find(GetParam().reasonPart), std::string::npos) << run.output;
+  EXPECT_EQ(Describe(source), sourceBefore);
+  EXPECT_EQ(Describe(output), outputBefore);
+  EXPECT_EQ(FolderEntries(out_), before);
+}
+INSTANTIATE_TEST_SUITE_P(
+    Cases, EvcExeForbiddenOutput,
+    testing::Values(
+        // A node of its own with /dev/null's numbers: the real one must not be
+        // put at risk by a test.
+        ForbiddenOutput{"DeviceNode",
+                        [](const std::string&, const std::string& output) {
+                          return mknod(output.c_str(), S_IFCHR | 0666, makedev(1, 3)) == 0;
+                        },
+                        "not a regular file"},
+        ForbiddenOutput{"Fifo",
+                        [](const std::string&, const std::string& output) {
+                          return mkfifo(output.c_str(), 0600) == 0;
+                        },
+                        "not a regular file"},
+        ForbiddenOutput{"TheSourceItself",
+                        [](const std::string& source, const std::string& output) {
+                          fs::rename(source, output);
+                          fs::create_symlink(output, source);
+                          return true;
+                        },
+                        "source file itself"},
+        ForbiddenOutput{"ASymlinkToTheSource",
+                        [](const std::string& source, const std::string& output) {
+                          fs::create_symlink(source, output);
+                          return true;
+                        },
+                        "source file itself"},
+        ForbiddenOutput{"AHardLinkToTheSource",
+                        [](const std::string& source, const std::string& output) {
+                          fs::create_hard_link(source, output);
+                          return true;
+                        },
+                        "source file itself"}),
+    [](const testing::TestParamInfo<ForbiddenOutput>& info) { return info.param.name; });
+
+TEST_F(EvcExe, TheSourceAsItsOwnOutputIsRefused) {
+  // The plainest form: the same path twice.
+  const std::string source = out_ + "/song.wav";
+  fs::copy_file(Path("quiet.wav"), source);
+  const std::string before = Describe(source);
+  const RunResult run = RunEngine({"-y", "-i", source, "-t", "1", source});
+  EXPECT_NE(run.exitCode, 0) << run.output;
+  EXPECT_NE(LastLine(run.output).find("source file itself"), std::string::npos) << run.output;
+  EXPECT_EQ(Describe(source), before);
+  EXPECT_EQ(FolderEntries(out_), std::vector<std::string>{"song.wav"});
+}
+
+// evc.exe reading its source from a pipe that the test writes the first
+// bytes of a fixture to and then keeps open and silent: the engine is certain
+// to be in the middle of its work until the pipe is closed.
+class PipedEngine {
+ public:
+  PipedEngine(const std::string& fifo, const std::string& output, const std::string& fixture,
+              size_t bytes, const std::string& codec = "mp3")
+      : fifo_(fifo) {
+    if (mkfifo(fifo.c_str(), 0600) != 0) throw std::runtime_error("mkfifo " + fifo);
+    engine_ = std::make_unique<Child>(
+        std::vector<std::string>{kEngine, "-y", "-i", fifo, "-acodec", codec, output});
+    // Opened without waiting, again and again, until the engine has opened
+    // its end: an engine that ended early must fail the test, not hang it.
+    const auto deadline = std::chrono::steady_clock::now() + std::chrono::seconds(20);
+    while ((writer_ = open(fifo.c_str(), O_WRONLY | O_NONBLOCK)) < 0) {
+      if (errno != ENXIO || std::chrono::steady_clock::now() > deadline) {
+        throw std::runtime_error("the engine never opened " + fifo);
+      }
+      std::this_thread::sleep_for(std::chrono::milliseconds(5));
+    }
+    fcntl(writer_, F_SETFL, fcntl(writer_, F_GETFL) & ~O_NONBLOCK);
+    // An engine that ends while the bytes are written must not end the test.
+    signal(SIGPIPE, SIG_IGN);
+    std::ifstream in(fixture, std::ios::binary);
+    std::vector<char> data(bytes);
+    in.read(data.data(), data.size());
+    if (write(writer_, data.data(), in.gcount()) != in.gcount()) throw std::runtime_error("write");
+  }
+  ~PipedEngine() {
+    CloseWriter();
+    unlink(fifo_.c_str());
+  }
+  pid_t pid() const { return engine_->pid(); }
+  void CloseWriter() {
+    if (writer_ >= 0) close(writer_);
+    writer_ = -1;
+  }
+  RunResult Finish() { return engine_->Finish(); }
+
+ private:
+  std::string fifo_;
+  std::unique_ptr<Child> engine_;
+  int writer_ = -1;
+};
+
+// Waits until the engine's temporary file sits beside the named file.
+bool TemporaryFileAppears(const std::string& folder) {
+  for (int i = 0; i < 1000; ++i) {
+    if (FolderEntries(folder).size() == 2) return true;
+    std::this_thread::sleep_for(std::chrono::milliseconds(10));
+  }
+  return false;
+}
+
 class EvcExeInterrupted : public EvcExe, public testing::WithParamInterface<int> {};
 TEST_P(EvcExeInterrupted, LeavesNoPartialFileAndKeepsTheOldOne) {
-  // The source is a pipe that delivers a WAV header and a little audio, then
-  // nothing more: the engine is certain to be in the middle of its work.
-  const std::string fifo = folder_ + "/fifo-" + std::to_string(GetParam());
-  ASSERT_EQ(mkfifo(fifo.c_str(), 0600), 0);
   const std::string output = out_ + "/song.mp3";
   std::ofstream(output) << "OLD";
-  Child engine({kEngine, "-y", "-i", fifo, "-acodec", "mp3", output});
-  const int writer = open(fifo.c_str(), O_WRONLY);
-  ASSERT_GE(writer, 0);
   // More than the engine reads to learn the streams, less than the file.
-  std::ifstream wav(Path("long.wav"), std::ios::binary);
-  std::vector<char> bytes(6'000'000);
-  wav.read(bytes.data(), bytes.size());
-  ASSERT_EQ(write(writer, bytes.data(), wav.gcount()), wav.gcount());
-
-  // Wait until the temporary file exists, then interrupt.
-  bool started = false;
-  for (int i = 0; i < 1000 && !started; ++i) {
-    started = FolderEntries(out_).size() == 2;
-    if (!started) std::this_thread::sleep_for(std::chrono::milliseconds(10));
-  }
-  EXPECT_TRUE(started);
+  PipedEngine engine(folder_ + "/fifo-" + std::to_string(GetParam()), output, Path("long.wav"),
+                     6'000'000);
+  EXPECT_TRUE(TemporaryFileAppears(out_));
   kill(engine.pid(), GetParam());
   const RunResult run = engine.Finish();
-  close(writer);
-  unlink(fifo.c_str());
   EXPECT_EQ(run.exitCode, 128 + GetParam()) << run.output;
   EXPECT_EQ(FolderEntries(out_), std::vector<std::string>{"song.mp3"});
   EXPECT_EQ(fs::file_size(output), 3u);
 }
-INSTANTIATE_TEST_SUITE_P(Signals, EvcExeInterrupted, testing::Values(SIGTERM, SIGINT));
+// Every signal that ends a process by default: a closed terminal (HUP), the
+// quit key (QUIT), a CPU limit (XCPU), stray timers and user signals.
+INSTANTIATE_TEST_SUITE_P(Signals, EvcExeInterrupted,
+                         testing::Values(SIGTERM, SIGINT, SIGHUP, SIGQUIT, SIGUSR1, SIGUSR2,
+                                         SIGALRM, SIGXCPU, SIGVTALRM, SIGPROF),
+                         [](const testing::TestParamInfo<int>& info) {
+                           return std::string(sigabbrev_np(info.param));
+                         });
+
+// A source pipe that falls silent half-way: the decoding side gives up after
+// its wait while the encoding side waits for frames; the job ends with the
+// reason, no partial file and the old file intact.
+TEST_F(EvcExe, ASourcePipeThatFallsSilentMidwayEndsWithAReason) {
+  const std::string output = out_ + "/song.mp3";
+  std::ofstream(output) << "OLD";
+  PipedEngine engine(folder_ + "/fifo-silent", output, Path("long.wav"), 2'000'000);
+  const RunResult run = engine.Finish();
+  EXPECT_EQ(run.exitCode, 2) << run.output;
+  EXPECT_NE(LastLine(run.output).find("nothing arrived"), std::string::npos) << run.output;
+  EXPECT_EQ(FolderEntries(out_), std::vector<std::string>{"song.mp3"});
+  EXPECT_EQ(fs::file_size(output), 3u);
+}
+
+// SIGPIPE is ignored: a reader that went away does not end the conversion,
+// which completes and replaces the old file; no partial file is left either.
+TEST_F(EvcExe, SigpipeNeitherEndsTheConversionNorLeavesAPartialFile) {
+  const std::string output = out_ + "/song.wav";
+  std::ofstream(output) << "OLD";
+  PipedEngine engine(folder_ + "/fifo-pipe", output, Path("quiet.wav"), 1'000'000, "pcm_s16le");
+  EXPECT_TRUE(TemporaryFileAppears(out_));
+  kill(engine.pid(), SIGPIPE);
+  engine.CloseWriter();
+  const RunResult run = engine.Finish();
+  EXPECT_EQ(run.exitCode, 0) << run.output;
+  EXPECT_EQ(FolderEntries(out_), std::vector<std::string>{"song.wav"});
+  EXPECT_NEAR(Decode(output).Seconds(), 2.0, 0.001);
+}
 
 TEST_F(EvcExe, QuotedPathsWithBlanksQuotesAndEqualsStayWhole) {
   const std::string input = folder_ + "/My \"Best\" Song=1.wav";
   fs::copy_file(Path("quiet.wav"), input, fs::copy_options::overwrite_existing);
   const std::string output = out_ + "/Über Song=1.ogg";
-  const RunResult run = RunEngine({"-y", "-i", input, "-acodec", "vorbis", "-vn", "-ab", "64",
-                                   "-vol", " ", "-ac", "2", "-ar", "44100", output});
+  // " " is the volume fragment Tonbrix builds when no volume is selected.
+  const RunResult run = RunEngine({"-y", "-i", input, "-acodec", "vorbis", "-vn", "-ab", "64", " ",
+                                   "-ac", "2", "-ar", "44100", output});
   ASSERT_EQ(run.exitCode, 0) << run.output;
   EXPECT_NEAR(Decode(output).Seconds(), 2.0, 0.01);
   // Only the progress lines carry "=": Tonbrix counts them to find the time.

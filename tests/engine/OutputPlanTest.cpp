@@ -91,7 +91,15 @@ INSTANTIATE_TEST_SUITE_P(Cases, OutputPlanFit,
                              FitCase{"a.amr", "amr_nb", 12200, 8000, 1, 12200, 8000, 1, false},
                              FitCase{"a.amr", "amr_nb", 7000, 8000, 1, 6700, 8000, 1, true},
                              FitCase{"a.amr", "amr_nb", 1000, 8000, 1, 4750, 8000, 1, true},
-                             FitCase{"a.amr", "amr_nb", 16000, 44100, 2, 12200, 8000, 1, true}));
+                             FitCase{"a.amr", "amr_nb", 16000, 44100, 2, 12200, 8000, 1, true},
+                             // libvorbis refuses an average bitrate above 50000 Hz.
+                             FitCase{"a.ogg", "vorbis", 128000, 96000, 2, 128000, 48000, 2, true},
+                             FitCase{"a.ogg", "vorbis", 128000, 192000, 2, 128000, 48000, 2, true},
+                             // AC-3 cannot allocate its bits for many channels at the
+                             // lowest rates.
+                             FitCase{"a.ac3", "ac3", 24000, 48000, 6, 64000, 48000, 6, true},
+                             FitCase{"a.ac3", "ac3", 32000, 48000, 6, 64000, 48000, 6, true},
+                             FitCase{"a.ac3", "ac3", 32000, 48000, 2, 32000, 48000, 2, false}));
 
 TEST(OutputPlan, WithoutOptionsTheSourceValuesStay) {
   const OutputPlan plan = PlanOutput(Options("a.ogg"), 48000, 2);

@@ -46,6 +46,7 @@ struct ChildLimits {
   std::optional<rlim_t> fileSize;  // RLIMIT_FSIZE in bytes
   std::optional<uid_t> runAs;      // drop root to this user first
   std::string engine = kEngine;    // a copy this user can reach, for runAs
+  std::chrono::seconds timeLimit = kTimeLimit;
 };
 
 // Runs evc.exe with the arguments, never through a shell. The child's output
@@ -77,7 +78,7 @@ RunResult RunEngine(const std::vector<std::string>& arguments, const std::string
   }
   RunResult result;
   if (pid < 0) return result;
-  const auto deadline = std::chrono::steady_clock::now() + kTimeLimit;
+  const auto deadline = std::chrono::steady_clock::now() + limits.timeLimit;
   int status = 0;
   while (waitpid(pid, &status, WNOHANG) == 0) {
     if (std::chrono::steady_clock::now() > deadline) {
@@ -179,6 +180,99 @@ INSTANTIATE_TEST_SUITE_P(Corpus, BrokenSource,
                            return std::get<0>(info.param).label + "_to_" +
                                   std::get<1>(info.param).extension.substr(1);
                          });
+
+// ---- sources that never end, block or lie ---------------------------------
+
+// Each must end soon with its own reason: a device or a network address is
+// never read, a pipe that brings nothing is given up after a few seconds, a
+// file of zeros after a few MB without audio (before, /dev/zero ran for ever
+// while the engine's memory grew by gigabytes).
+struct EndlessSource {
+  std::string label;
+  // Makes the source in the folder (ending in "/"); returns its path.
+  std::function<std::string(const std::string& folder)> make;
+  std::string reasonPart;
+};
+
+void PrintTo(const EndlessSource& source, std::ostream* out) { *out << source.label; }
+
+std::string SymlinkToDevZero(const std::string& folder, const std::string& name) {
+  fs::create_symlink("/dev/zero", folder + name);
+  return folder + name;
+}
+
+// Zeros without end, kept small on disk: a sparse file of 64 MB.
+std::string SparseZeros(const std::string& folder, const std::string& name) {
+  const std::string path = folder + name;
+  const int fd = open(path.c_str(), O_WRONLY | O_CREAT | O_TRUNC, 0644);
+  if (fd < 0 || ftruncate(fd, 64 << 20) != 0) throw std::runtime_error("cannot make " + path);
+  close(fd);
+  return path;
+}
+
+class NeverEndingSource : public testing::TestWithParam<EndlessSource> {};
+
+TEST_P(NeverEndingSource, EndsSoonWithItsReason) {
+  TempFolder folder;
+  const std::string source = GetParam().make(folder.Path());
+  const std::string outputFolder = folder.Path() + "out";
+  fs::create_directory(outputFolder);
+  ChildLimits limits;
+  limits.timeLimit = std::chrono::seconds(30);
+
+  const RunResult run = RunEngine(EngineLine(source, kMp3, outputFolder + "/ring.mp3"),
+                                  folder.Path() + "engine.log", limits);
+
+  ExpectCleanFailure(run, outputFolder);
+  EXPECT_NE(LastLine(run.output).find(GetParam().reasonPart), std::string::npos) << run.output;
+}
+
+INSTANTIATE_TEST_SUITE_P(
+    Sources, NeverEndingSource,
+    testing::Values(
+        EndlessSource{"dev_zero_named_mp3",
+                      [](const std::string& f) { return SymlinkToDevZero(f, "x.mp3"); },
+                      "it is a device"},
+        EndlessSource{"dev_zero_named_ac3",
+                      [](const std::string& f) { return SymlinkToDevZero(f, "x.ac3"); },
+                      "it is a device"},
+        EndlessSource{"zeros_named_mp3",
+                      [](const std::string& f) { return SparseZeros(f, "x.mp3"); },
+                      "no audio could be decoded"},
+        EndlessSource{"zeros_named_ac3",
+                      [](const std::string& f) { return SparseZeros(f, "x.ac3"); },
+                      "no audio could be decoded"},
+        EndlessSource{"fifo_without_writer",
+                      [](const std::string& f) {
+                        const std::string path = f + "x.mp3";
+                        if (mkfifo(path.c_str(), 0600) != 0) throw std::runtime_error("mkfifo");
+                        return path;
+                      },
+                      "nothing arrived"},
+        EndlessSource{"udp_address",
+                      [](const std::string&) { return std::string("udp://127.0.0.1:9/x.mp3"); },
+                      "network addresses are not read"},
+        EndlessSource{"http_address",
+                      [](const std::string&) { return std::string("http://127.0.0.1:9/x.mp3"); },
+                      "network addresses are not read"},
+        // Sources whose header lies: a reason a person can act on, not the
+        // library's "Invalid argument".
+        EndlessSource{"wav_with_255_channels",
+                      [](const std::string& f) {
+                        WriteBytes(f + "wide.wav", WavHeader(44100, 255, 255 * 2 * 1000) +
+                                                       std::string(255 * 2 * 1000, '\0'));
+                        return f + "wide.wav";
+                      },
+                      "255 channels"},
+        EndlessSource{"id3_tag_longer_than_the_file",
+                      [](const std::string& f) {
+                        // 10 header bytes, then a syncsafe size of 100 MB.
+                        const std::string header{'I', 'D', '3', 3, 0, 0, 0x2f, 0x68, 0x59, 0x00};
+                        WriteBytes(f + "tagged.mp3", header + ReadBytes(Sources::Get().mp3));
+                        return f + "tagged.mp3";
+                      },
+                      "ID3 tag claims"}),
+    [](const auto& info) { return info.param.label; });
 
 // ---- file names ------------------------------------------------------------
 
