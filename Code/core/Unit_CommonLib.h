@@ -112,6 +112,7 @@ class TCommonLib {
   // found or the last termination failed. Matches the executable's file name
   // or its whole path, ignoring case. SIGTERM first (the engine removes its
   // unfinished output), SIGKILL after 1.5 s; returns once they are gone.
+  // Stop does not use it: a name may belong to other programs' processes.
   bool TerminateProcessByName(const std::string& name);
   // Ends the engine `runner` started (none when null) while it runs under the
   // file name of `engine_path` or under "evc.exe": SIGTERM, SIGKILL after
