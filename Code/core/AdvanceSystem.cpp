@@ -145,6 +145,14 @@ bool StillRunning(pid_t pid) {
   return result == 0;
 }
 
+int OpenPidfd(pid_t pid) { return static_cast<int>(::syscall(SYS_pidfd_open, pid, 0)); }
+
+// True when the pidfd reports its process's exit (a zombie counts).
+bool PidfdExited(int pidfd) {
+  pollfd entry{pidfd, POLLIN, 0};
+  return ::poll(&entry, 1, 0) > 0 && (entry.revents & (POLLIN | POLLHUP | POLLERR)) != 0;
+}
+
 // Bytes waiting in the pipe.
 size_t WaitingBytes(int fd) {
   int count = 0;
@@ -170,9 +178,10 @@ std::string ReadPiece(int fd) {
 // are closed first and an engine still writing gets EPIPE instead of blocking.
 class ReapGuard {
  public:
-  ReapGuard() = default;
+  explicit ReapGuard(EngineControl* control) : control_(control) {}
   ~ReapGuard() {
     if (pid_ <= 0) return;
+    if (control_ != nullptr) control_->Reaping();
     int status = 0;
     while (::waitpid(pid_, &status, 0) < 0 && errno == EINTR) {
     }
@@ -184,7 +193,22 @@ class ReapGuard {
   void Reaped() { pid_ = 0; }
 
  private:
+  EngineControl* control_;
   pid_t pid_ = 0;
+};
+
+// Marks the run as over on every way out of RunAndCapture.
+class FinishGuard {
+ public:
+  explicit FinishGuard(EngineControl* control) : control_(control) {}
+  ~FinishGuard() {
+    if (control_ != nullptr) control_->MarkFinished();
+  }
+  FinishGuard(const FinishGuard&) = delete;
+  FinishGuard& operator=(const FinishGuard&) = delete;
+
+ private:
+  EngineControl* control_;
 };
 
 // Waits until output is waiting, the engine has ended (when `exit_fd`, a
@@ -200,27 +224,33 @@ void WaitForOutputOrExit(int output_fd, int exit_fd, int timeout_ms) {
 
 bool RunAndCapture(const EngineCommand& command, const OutputProcedure& on_output,
                    const std::string& working_folder, const CaptureTiming& timing,
-                   const OutputProcedure& on_every_piece) {
-  ReapGuard reap_guard;
+                   const OutputProcedure& on_every_piece, EngineControl* control) {
+  // Declared first: the run counts as over only after the engine is reaped.
+  FinishGuard finish_guard(control);
+  ReapGuard reap_guard(control);
   Pipe input;
   if (!input.Create()) return false;
   Pipe output;
   if (!output.Create()) return false;
 
-  pid_t pid =
-      SpawnEngine(command.Arguments, input.read_end.Get(), output.write_end.Get(), working_folder);
+  auto spawn = [&] {
+    return SpawnEngine(command.Arguments, input.read_end.Get(), output.write_end.Get(),
+                       working_folder);
+  };
+  const pid_t pid = control != nullptr ? control->Spawn(spawn) : spawn();
   if (pid == 0) return false;
   reap_guard.Watch(pid);
   // A pidfd turns the engine's end into an event the idle wait can sleep on;
   // without one (old kernels) the wait falls back to short polls.
   UniqueFd exit_fd;
-  exit_fd.Adopt(static_cast<int>(::syscall(SYS_pidfd_open, pid, 0)));
+  exit_fd.Adopt(OpenPidfd(pid));
+  if (control != nullptr) control->KeepPidfd(exit_fd.Get());
   const int idle_wait_ms = exit_fd.Get() >= 0 ? timing.IdleWaitMs : timing.IdlePollMs;
 
   const int fd = output.read_end.Get();
   bool running;
   do {
-    running = StillRunning(pid);
+    running = control != nullptr ? control->StillRunning() : StillRunning(pid);
     if (!running) reap_guard.Reaped();
     size_t waiting = WaitingBytes(fd);
     if (waiting == 0) {
@@ -244,7 +274,11 @@ bool RunAndCapture(const EngineCommand& command, const OutputProcedure& on_outpu
 
     if (chunk.empty()) continue;
     if (on_output) on_output(chunk);
-    std::this_thread::sleep_for(std::chrono::milliseconds(timing.DeliveryPauseMs));
+    if (control != nullptr) {
+      control->PauseAfterChunk(timing.DeliveryPauseMs);
+    } else {
+      std::this_thread::sleep_for(std::chrono::milliseconds(timing.DeliveryPauseMs));
+    }
   } while (running);
 
   // The close order: the process's own descriptor, then the engine's pipes.
@@ -256,15 +290,119 @@ bool RunAndCapture(const EngineCommand& command, const OutputProcedure& on_outpu
   return true;
 }
 
+// ---- EngineControl -------------------------------------------------------------
+
+EngineControl::~EngineControl() {
+  if (pidfd_ >= 0) ::close(pidfd_);
+}
+
+bool EngineControl::ExitedLocked() const {
+  if (state_ == State::Finished) return true;
+  if (state_ == State::Pending) return end_requested_;
+  return pidfd_ >= 0 && PidfdExited(pidfd_);
+}
+
+bool EngineControl::Finished() const {
+  std::lock_guard lock(mutex_);
+  return ExitedLocked();
+}
+
+bool EngineControl::Signal(int signal) {
+  std::lock_guard lock(mutex_);
+  if (state_ == State::Pending) {
+    end_requested_ = true;  // the engine will not be started
+    return false;
+  }
+  if (state_ != State::Running) return false;
+  if (pidfd_ >= 0) return ::syscall(SYS_pidfd_send_signal, pidfd_, signal, nullptr, 0) == 0;
+  // Without a pidfd the id is still the engine's: it is reaped only under
+  // this lock, and not at all once Reaping was called.
+  return !reaping_ && ::kill(pid_, signal) == 0;
+}
+
+bool EngineControl::WaitExited(std::chrono::milliseconds limit,
+                               const std::function<void(int)>& pause) {
+  constexpr int kLookStepMs = 10;
+  const auto deadline = std::chrono::steady_clock::now() + limit;
+  while (!Finished()) {
+    if (std::chrono::steady_clock::now() >= deadline) return false;
+    if (pause) {
+      pause(kLookStepMs);
+    } else {
+      std::this_thread::sleep_for(std::chrono::milliseconds(kLookStepMs));
+    }
+  }
+  return true;
+}
+
+bool EngineControl::End(const std::function<void(int)>& pause) {
+  Signal(SIGTERM);
+  if (WaitExited(kEngineTermGrace, pause)) return true;
+  Signal(SIGKILL);
+  return WaitExited(kEngineKillWait, pause);
+}
+
+void EngineControl::Hurry() {
+  {
+    std::lock_guard lock(mutex_);
+    hurry_ = true;
+  }
+  hurry_changed_.notify_all();
+}
+
+pid_t EngineControl::Spawn(const std::function<pid_t()>& spawn) {
+  std::lock_guard lock(mutex_);
+  if (state_ != State::Pending || end_requested_) return 0;
+  pid_ = spawn();
+  if (pid_ != 0) state_ = State::Running;
+  return pid_;
+}
+
+void EngineControl::KeepPidfd(int pidfd) {
+  if (pidfd < 0) return;
+  std::lock_guard lock(mutex_);
+  if (pidfd_ < 0) pidfd_ = ::fcntl(pidfd, F_DUPFD_CLOEXEC, 0);
+}
+
+bool EngineControl::StillRunning() {
+  std::lock_guard lock(mutex_);
+  const bool running = ::StillRunning(pid_);
+  if (!running) state_ = State::Finished;
+  return running;
+}
+
+void EngineControl::Reaping() {
+  std::lock_guard lock(mutex_);
+  reaping_ = true;
+}
+
+void EngineControl::MarkFinished() {
+  std::lock_guard lock(mutex_);
+  state_ = State::Finished;
+}
+
+void EngineControl::PauseAfterChunk(int ms) {
+  std::unique_lock lock(mutex_);
+  hurry_changed_.wait_for(lock, std::chrono::milliseconds(ms), [this] { return hurry_; });
+}
+
+// ---- TAdvanceSystem -------------------------------------------------------------
+
 TAdvanceSystem::TAdvanceSystem(EngineCommand command, OutputProcedure on_output,
-                               std::string working_folder, OutputProcedure on_every_piece)
+                               std::string working_folder, OutputProcedure on_every_piece,
+                               CaptureTiming timing)
     : command_(std::move(command)),
       on_output_(std::move(on_output)),
       working_folder_(std::move(working_folder)),
-      on_every_piece_(std::move(on_every_piece)) {}
+      on_every_piece_(std::move(on_every_piece)),
+      timing_(timing) {}
 
 TAdvanceSystem::~TAdvanceSystem() {
-  if (thread_.joinable()) thread_.join();
+  if (!thread_.joinable()) return;
+  // The owner frees a worker on the window thread once the engine has
+  // finished: the pause after the last chunk must not freeze the window.
+  control_.Hurry();
+  thread_.join();
 }
 
 void TAdvanceSystem::Start() {
@@ -272,9 +410,15 @@ void TAdvanceSystem::Start() {
   thread_ = std::thread(&TAdvanceSystem::Execute, this);
 }
 
+std::string TAdvanceSystem::EngineFileName() const {
+  if (command_.Arguments.empty()) return {};
+  const std::string& path = command_.Arguments.front();
+  return path.substr(path.rfind('/') + 1);
+}
+
 void TAdvanceSystem::Execute() {
   try {
-    RunAndCapture(command_, on_output_, working_folder_, {}, on_every_piece_);
+    RunAndCapture(command_, on_output_, working_folder_, timing_, on_every_piece_, &control_);
   } catch (...) {
     // An output procedure that throws ends this job's reading; the worker must
     // not take the whole program down with it.

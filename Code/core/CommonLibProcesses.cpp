@@ -1,11 +1,12 @@
 // TCommonLib's process operations: look-up by executable name, termination by
-// name, and ending the engine's processes when a batch stops.
+// name, and ending the engine this program started when a batch stops.
 #include <signal.h>
 #include <unistd.h>
 
 #include <cerrno>
 #include <chrono>
 
+#include "AdvanceSystem.h"
 #include "ProcessTable.h"
 #include "Unit_CommonLib.h"
 
@@ -13,10 +14,6 @@ namespace {
 
 using Clock = std::chrono::steady_clock;
 
-// How long a process gets to leave after SIGTERM (the engine removes its
-// unfinished output file then) before SIGKILL, and how long SIGKILL gets.
-constexpr std::chrono::milliseconds kTermGrace{1500};
-constexpr std::chrono::milliseconds kKillWait{2000};
 constexpr int kWaitStepMs = 10;
 
 // KillEngineProcesses gives up on a name after this many terminations or this
@@ -86,9 +83,9 @@ bool TCommonLib::TerminateProcessByName(const std::string& name) {
   // the engine's name to disappear does not race a dying process.
   std::vector<bool> refused(targets.size(), false);
   SignalAlive(targets, SIGTERM, refused);
-  WaitUntilEnded(targets, kTermGrace, ui_);
+  WaitUntilEnded(targets, kEngineTermGrace, ui_);
   SignalAlive(targets, SIGKILL, refused);
-  WaitUntilEnded(targets, kKillWait, ui_);
+  WaitUntilEnded(targets, kEngineKillWait, ui_);
 
   // As on the original platform, the outcome of the last match in the table
   // decides the result.
@@ -97,17 +94,29 @@ bool TCommonLib::TerminateProcessByName(const std::string& name) {
   return result;
 }
 
-void TCommonLib::KillEngineProcesses(const std::string& engine_path) {
+bool TCommonLib::EngineRunsAs(const TAdvanceSystem* runner, const std::string& name) {
+  const bool runs = runner != nullptr && !runner->EngineFinished() &&
+                    SameFileName(runner->EngineFileName(), name);
+  // The look-up by name it stands for logged its misses; the log keeps them.
+  if (!runs) app_.WriteLog("Get Process id error.");
+  return runs;
+}
+
+void TCommonLib::KillEngineProcesses(const std::string& engine_path, TAdvanceSystem* runner) {
+  // Only the engine `runner` started is ended, never another program's
+  // process that carries the same name. The two passes, for the engine's own
+  // file name and for "evc.exe", stay: an engine of either name is ended.
   const std::string engine_name = engine_path.substr(engine_path.rfind('/') + 1);
+  const auto pause = [this](int ms) { ui_.Pause(ms); };
   for (const std::string& name : {engine_name, std::string("evc.exe")}) {
     const Clock::time_point deadline = Clock::now() + kKillBound;
     int attempts = 0;
-    while (GetProcessIdByName(name) != 0) {
+    while (EngineRunsAs(runner, name)) {
       if (attempts == kMaxKillAttempts || Clock::now() >= deadline) {
         app_.WriteLog("Engine process could not be ended: " + name);
         break;
       }
-      TerminateProcessByName(name);
+      if (!runner->EndEngine(pause)) app_.WriteLog("Terminate process error.");
       ++attempts;
       ui_.Pause(100);
       ui_.ProcessMessages();

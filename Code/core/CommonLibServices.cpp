@@ -61,5 +61,3 @@ bool BrowseForFolder(UserInterface& ui, const std::string& title, const std::str
   folder = chosen;
   return true;
 }
-
-bool IsWindowsNT() { return true; }

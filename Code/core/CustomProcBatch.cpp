@@ -153,11 +153,13 @@ void TCustomProc::RunJob(const std::string& source) {
 
   ui.ProcessMessages();
   ui.Pause(kPauseAfterEngineMs);
-  // Engine processes are known by name only: any "evc.exe" or "revc.exe" on
-  // the machine holds the batch here.
+  // The job lasts while its own engine runs, and while a process of this
+  // user named "evc.exe" or "revc.exe" does (an engine the last one left
+  // behind). Another user's process cannot be this program's engine and
+  // never holds the batch.
   const TSysFunc processes;
-  while (processes.GetProcessIdByName("evc.exe") != 0 ||
-         processes.GetProcessIdByName("revc.exe") != 0) {
+  while (!worker_->EngineFinished() || processes.GetSameUserProcessIdByName("evc.exe") != 0 ||
+         processes.GetSameUserProcessIdByName("revc.exe") != 0) {
     ui.Pause(kEngineWaitStepMs);
     ui.ProcessMessages();
   }
@@ -170,7 +172,8 @@ void TCustomProc::RunJob(const std::string& source) {
 }
 
 void TCustomProc::FreeWorker() {
-  // Waits for the worker's read loop to end.
+  // Waits for the worker's read loop to end: its final read, without the
+  // pause that follows a chunk.
   worker_.reset();
 }
 
@@ -293,7 +296,7 @@ void TCustomProc::btnStop1Click() {
   windows.HideProgressWindow();
   windows.SetMainWindowEnabled(true);
   if (batch_list_ != nullptr) RowIndex = batch_list_->RowCount() + 10;
-  common_.KillEngineProcesses(common_.ConvertParameter.ConverterPath);
+  common_.KillEngineProcesses(common_.ConvertParameter.ConverterPath, worker_.get());
   if (worker_ != nullptr) worker_->Terminate();
   Progress.FilePosition = 0;
   Progress.TotalMax = 0;
@@ -311,5 +314,5 @@ void TCustomProc::ProgressFormClose() {
   windows.HideProgressWindow();
   windows.SetMainWindowEnabled(true);
   if (batch_list_ != nullptr) RowIndex = batch_list_->RowCount() + 10;
-  common_.KillEngineProcesses(common_.ConvertParameter.ConverterPath);
+  common_.KillEngineProcesses(common_.ConvertParameter.ConverterPath, worker_.get());
 }

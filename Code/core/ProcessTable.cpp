@@ -79,6 +79,19 @@ bool ReadStat(int pid, char& state, uint64_t& start_time) {
   return true;
 }
 
+// The real user id: the first number of the "Uid:" line of /proc/PID/status.
+uid_t ReadUid(int pid) {
+  std::ifstream file(ProcPath(pid, "status"));
+  for (std::string line; std::getline(file, line);) {
+    if (line.rfind("Uid:", 0) != 0) continue;
+    std::istringstream fields(line.substr(4));
+    unsigned long uid = 0;
+    if (fields >> uid) return static_cast<uid_t>(uid);
+    break;
+  }
+  return static_cast<uid_t>(-1);
+}
+
 bool IsPidName(const char* name) {
   if (*name == '\0') return false;
   for (const char* c = name; *c; ++c) {
@@ -107,12 +120,15 @@ std::vector<ProcessEntry> ListProcesses() {
       entry.NameFromComm = true;
     }
     if (entry.FileName.empty()) continue;
+    entry.Uid = ReadUid(entry.Pid);
     entries.push_back(std::move(entry));
   }
   std::sort(entries.begin(), entries.end(),
             [](const ProcessEntry& a, const ProcessEntry& b) { return a.Pid < b.Pid; });
   return entries;
 }
+
+bool SameFileName(const std::string& a, const std::string& b) { return EqualIgnoringCase(a, b); }
 
 bool FileNameMatches(const ProcessEntry& entry, const std::string& wanted) {
   if (EqualIgnoringCase(entry.FileName, wanted)) return true;
@@ -136,6 +152,15 @@ int TSysFunc::GetProcessIdByName(const std::string& exe_name) const {
   int found = 0;
   for (const ProcessEntry& entry : ListProcesses()) {
     if (FileNameMatches(entry, exe_name)) found = entry.Pid;
+  }
+  return found;
+}
+
+int TSysFunc::GetSameUserProcessIdByName(const std::string& exe_name) const {
+  const uid_t own_uid = ::getuid();
+  int found = 0;
+  for (const ProcessEntry& entry : ListProcesses()) {
+    if (entry.Uid == own_uid && FileNameMatches(entry, exe_name)) found = entry.Pid;
   }
   return found;
 }

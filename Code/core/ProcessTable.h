@@ -3,6 +3,8 @@
 // owns; any thread may call it.
 #pragma once
 
+#include <sys/types.h>
+
 #include <cstdint>
 #include <string>
 #include <vector>
@@ -19,6 +21,8 @@ struct ProcessEntry {
   // Start time in clock ticks since boot; with Pid it names one process even
   // after its id has been reused.
   uint64_t StartTime = 0;
+  // The real user id (/proc/PID/status); -1 when it cannot be read.
+  uid_t Uid = static_cast<uid_t>(-1);
 };
 
 // Every live process in ascending id order; processes that have already ended
@@ -29,6 +33,9 @@ std::vector<ProcessEntry> ListProcesses();
 // letter case. A name taken from comm also matches a longer wanted name whose
 // first 15 characters it equals.
 bool FileNameMatches(const ProcessEntry& entry, const std::string& wanted);
+
+// True when two file names are equal without regard to letter case.
+bool SameFileName(const std::string& a, const std::string& b);
 
 // True when the entry's full executable path equals `wanted` without regard to
 // letter case.

@@ -14,6 +14,7 @@
 
 class MediaGraph;
 class PowerSwitch;
+class TAdvanceSystem;
 class SourceFileList;
 
 // ---- Source list: the open dialog as the list operations see it ----------
@@ -111,12 +112,16 @@ class TCommonLib {
   // found or the last termination failed. Matches the executable's file name
   // or its whole path, ignoring case. SIGTERM first (the engine removes its
   // unfinished output), SIGKILL after 1.5 s; returns once they are gone.
+  // Stop does not use it: a name may belong to other programs' processes.
   bool TerminateProcessByName(const std::string& name);
-  // Ends the engine's processes (the file name of `engine_path`, then
-  // "evc.exe") until none is left. Gives up on a name after 5 attempts or
-  // 10 s, logging "Engine process could not be ended: " + name. Pauses and
-  // lets window events run between attempts.
-  void KillEngineProcesses(const std::string& engine_path);
+  // Ends the engine `runner` started (none when null) while it runs under the
+  // file name of `engine_path` or under "evc.exe": SIGTERM, SIGKILL after
+  // 1.5 s. Processes this program did not start are never touched, whatever
+  // their name. Each of the two names' passes logs "Get Process id error."
+  // once it finds no such engine; "Terminate process error." when an attempt
+  // failed. Gives up on a name after 5 attempts or 10 s, logging "Engine
+  // process could not be ended: " + name. Pauses and lets window events run.
+  void KillEngineProcesses(const std::string& engine_path, TAdvanceSystem* runner);
   bool EnableDebugPrivilege();
   bool SetPrivilege(int token, const std::string& privilege, bool enable);
 
@@ -206,6 +211,10 @@ class TCommonLib {
   TSysFunc& sys_;
   UserInterface& ui_;
 
+  // True while `runner`'s engine runs under the file name `name`; logs the
+  // look-up miss otherwise.
+  bool EngineRunsAs(const TAdvanceSystem* runner, const std::string& name);
+
   // ---- Source list and batch conversion ----
   SourceListServices source_services_;
   PowerSwitch* power_ = nullptr;
@@ -220,7 +229,3 @@ int ShowMsgBox(UserInterface& ui, const std::string& text, int kind);
 // directory is cleared first; it receives the chosen folder. False on cancel.
 bool BrowseForFolder(UserInterface& ui, const std::string& title, const std::string& root,
                      std::string& folder);
-
-// True on the platforms where the engine's pipes get an open security
-// descriptor; always true here.
-bool IsWindowsNT();

@@ -15,9 +15,10 @@ std::string ProgramFolder();
 
 class TAppFunc {
  public:
-  // Formats the current moment as the log's "date time" text. The default
-  // uses the user's locale (LC_TIME) short date and long time; the application
-  // installs the desktop locale's formats at start-up.
+  // Formats the current moment as the log's "date time" text. The default,
+  // for programs without a desktop (tests, tools), is strftime's %x %X in the
+  // environment's LC_TIME; the application installs the desktop locale's
+  // short date and long time at start-up (Code/gui/DesktopTimeStamp.h).
   using TimeStampFormatter = std::function<std::string()>;
 
   // `app_path` is the program folder ending in "/"; tests give a temporary one.
@@ -44,6 +45,9 @@ class TSysFunc {
   // without regard to letter case; the last match of the process table wins.
   // 0 when there is none.
   int GetProcessIdByName(const std::string& exe_name) const;
+  // The same among the processes of this program's own user (real user id):
+  // a process of another user cannot be an engine this program started.
+  int GetSameUserProcessIdByName(const std::string& exe_name) const;
 };
 
 class TStrFunc {

@@ -5,6 +5,7 @@
 #include <filesystem>
 
 #include "CompanionLibrary.h"
+#include "DesktopTimeStamp.h"
 #include "FileVersion.h"
 #include "MainFormInputs.h"
 #include "TonbrixCompanion.h"
@@ -28,6 +29,7 @@ void InitApplication(TApplicationContext& context, TFrmMainForm& main_form) {
   // TCommonLib keeps the log and the process table it is given, and the
   // controller keeps all of them, so the utility objects come first.
   context.AppFunc = std::make_unique<TAppFunc>(context.AppDir);
+  context.AppFunc->SetTimeStampFormatter(DesktopTimeStamp());
   context.SysFunc = std::make_unique<TSysFunc>();
   context.StrFunc = std::make_unique<TStrFunc>();
   context.FileFunc = std::make_unique<TFileFunc>();

@@ -235,7 +235,7 @@ class BatchConversionTest : public QObject {
     QTimer stopper;
     stopper.setInterval(20);
     connect(&stopper, &QTimer::timeout, [&] {
-      if (answer || TSysFunc().GetProcessIdByName("evc.exe") == 0) return;
+      if (answer || !rig.EngineRunning()) return;
       answer = ModalAnswer::PressButton(QMessageBox::Yes);
       rig.Form().frmConverting->btnStop->click();
     });
@@ -247,7 +247,7 @@ class BatchConversionTest : public QObject {
     QCOMPARE(answer->Seen().text, QString("Are you sure you want to stop the work ? "));
     QCOMPARE(answer->Seen().icon, QMessageBox::NoIcon);
     QCOMPARE(answer->Seen().title, QString("Tonbrix"));
-    QCOMPARE(TSysFunc().GetProcessIdByName("evc.exe"), 0);
+    QVERIFY(!rig.EngineRunning());
     QCOMPARE(rig.context->CustomProc->CurrentIndex, 1);
     // The ended engine left no half-written file, and the second row never ran.
     QCOMPARE(QDir(output.path()).entryList(QDir::Files), QStringList{});

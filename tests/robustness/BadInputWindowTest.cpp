@@ -154,7 +154,7 @@ bool ConvertAndCheckWindows(AppRig& rig) {
   rig.Form().btnConvertClick();
   if (unexpected_box->Answered()) qWarning() << "unexpected box:" << unexpected_box->Seen().text;
   return !unexpected_box->Answered() && rig.Form().isEnabled() &&
-         !rig.Form().frmConverting->isVisible() && TSysFunc().GetProcessIdByName("evc.exe") == 0;
+         !rig.Form().frmConverting->isVisible() && !rig.EngineRunning();
 }
 
 // A tmpfs mounted on `folder` for one test; needs root.

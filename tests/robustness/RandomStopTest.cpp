@@ -109,7 +109,7 @@ class RandomStopTest : public QObject {
     QTimer::singleShot(momentMs, [&] {
       // A person can only press Stop on the progress window.
       if (!converting->isVisible()) return;
-      engine_running = TSysFunc().GetProcessIdByName("evc.exe") != 0;
+      engine_running = rig.EngineRunning();
       yes = ModalAnswer::PressButton(QMessageBox::Yes);
       converting->btnStop->click();
     });
@@ -120,7 +120,7 @@ class RandomStopTest : public QObject {
     QVERIFY(yes && yes->Answered());
     QCOMPARE(yes->Seen().text, QString("Are you sure you want to stop the work ? "));
     QVERIFY(rig.context->CustomProc->CurrentIndex < kSongs);
-    QCOMPARE(TSysFunc().GetProcessIdByName("evc.exe"), 0);
+    QVERIFY(!rig.EngineRunning());
     ExpectOnlyWholeRingtones(output.path());
     QVERIFY(rig.Form().isEnabled());
     QVERIFY(!converting->isVisible());

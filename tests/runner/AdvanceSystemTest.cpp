@@ -6,6 +6,7 @@
 
 #include <chrono>
 #include <fstream>
+#include <future>
 #include <mutex>
 #include <sstream>
 
@@ -280,9 +281,111 @@ TEST(AdvanceSystemTest, ATerminateRequestDoesNotEndTheReadLoop) {
                         folder.Path());
   worker.Start();
   worker.Terminate();
-  EXPECT_TRUE(worker.Terminated());
   while (!worker.Finished()) std::this_thread::sleep_for(std::chrono::milliseconds(10));
   EXPECT_EQ(capture.All(), "done");
+}
+
+// ---- The worker's own engine ----------------------------------------------------
+
+void WaitForEngineEnd(const TAdvanceSystem& worker) {
+  const auto deadline = Clock::now() + std::chrono::seconds(20);
+  while (!worker.EngineFinished() && Clock::now() < deadline) {
+    std::this_thread::sleep_for(std::chrono::milliseconds(5));
+  }
+}
+
+TEST(AdvanceSystemTest, EngineFinishedOnlyOnceTheEngineHasEnded) {
+  TempFolder folder;
+  std::string ready = folder / "started";
+  TAdvanceSystem worker(Command({FixtureProgram(), "ready:" + ready, "sleep:600000"}), nullptr,
+                        folder.Path());
+  EXPECT_FALSE(worker.EngineFinished()) << "before Start";
+  worker.Start();
+  ASSERT_TRUE(WaitForFile(ready));
+  EXPECT_FALSE(worker.EngineFinished()) << "while the engine runs";
+  ASSERT_TRUE(worker.EndEngine());
+  EXPECT_TRUE(worker.EngineFinished());
+}
+
+TEST(AdvanceSystemTest, AnEngineThatCannotStartCountsAsFinished) {
+  TempFolder folder;
+  TAdvanceSystem worker(Command({folder / "missing-engine"}), nullptr, folder.Path());
+  worker.Start();
+  WaitForEngineEnd(worker);
+  EXPECT_TRUE(worker.EngineFinished());
+}
+
+struct EndCase {
+  const char* name;
+  std::vector<std::string> steps;  // before "ready" and the long sleep
+  bool asked_to_leave;             // it left on SIGTERM and removed its file
+};
+void PrintTo(const EndCase& c, std::ostream* os) { *os << c.name; }
+
+class EndEngineTest : public ::testing::TestWithParam<EndCase> {};
+
+// SIGTERM first, so the engine can remove its unfinished file; SIGKILL for an
+// engine that ignores it. Either way it is gone when EndEngine returns.
+TEST_P(EndEngineTest, EndsTheWorkersOwnEngine) {
+  const EndCase& c = GetParam();
+  TempFolder folder;
+  std::string ready = folder / "started";
+  std::string partial = folder / "song.amr";
+  std::vector<std::string> arguments = {FixtureProgram(), "partial:" + partial};
+  arguments.insert(arguments.end(), c.steps.begin(), c.steps.end());
+  arguments.push_back("ready:" + ready);
+  arguments.push_back("sleep:600000");
+  TAdvanceSystem worker(Command(arguments), nullptr, folder.Path());
+  worker.Start();
+  ASSERT_TRUE(WaitForFile(ready));
+  int pauses = 0;
+  EXPECT_TRUE(worker.EndEngine([&](int ms) {
+    ++pauses;
+    std::this_thread::sleep_for(std::chrono::milliseconds(ms));
+  }));
+  EXPECT_TRUE(worker.EngineFinished());
+  EXPECT_EQ(fs::exists(partial), !c.asked_to_leave);
+  EXPECT_GE(pauses, c.asked_to_leave ? 0 : 1) << "the waits let the caller's events run";
+  // Ending it again does no harm.
+  EXPECT_TRUE(worker.EndEngine());
+}
+
+INSTANTIATE_TEST_SUITE_P(Engines, EndEngineTest,
+                         ::testing::Values(EndCase{"LeavesOnSigterm", {}, true},
+                                           EndCase{"IgnoresSigterm", {"ignore-term"}, false}),
+                         [](const auto& info) { return std::string(info.param.name); });
+
+TEST(AdvanceSystemTest, EndingTheEngineBeforeItStartsKeepsItFromStarting) {
+  TempFolder folder;
+  std::string ready = folder / "started";
+  TAdvanceSystem worker(Command({FixtureProgram(), "ready:" + ready}), nullptr, folder.Path());
+  EXPECT_TRUE(worker.EndEngine());
+  worker.Start();
+  while (!worker.Finished()) std::this_thread::sleep_for(std::chrono::milliseconds(10));
+  EXPECT_TRUE(worker.EngineFinished());
+  EXPECT_FALSE(fs::exists(ready));
+}
+
+// Freeing the worker happens on the window thread after its engine has
+// finished; the pause after the last chunk must not hold it. The pause here
+// is two minutes: freeing must not wait for it (one minute is far beyond any
+// final read).
+TEST(AdvanceSystemTest, FreeingCutsThePauseAfterAChunkShort) {
+  TempFolder folder;
+  Capture capture;
+  CaptureTiming timing;
+  timing.DeliveryPauseMs = 120000;
+  auto worker = std::make_unique<TAdvanceSystem>(Command({FixtureProgram(), "text:last"}),
+                                                 capture.Procedure(), folder.Path(),
+                                                 OutputProcedure{}, timing);
+  worker->Start();
+  WaitForEngineEnd(*worker);
+  while (capture.All().empty()) std::this_thread::sleep_for(std::chrono::milliseconds(5));
+  auto freed = std::async(std::launch::async, [&] { worker.reset(); });
+  EXPECT_EQ(freed.wait_for(std::chrono::seconds(60)), std::future_status::ready)
+      << "freeing waited for the pause after the chunk";
+  freed.wait();
+  EXPECT_EQ(capture.All(), "last");
 }
 
 TEST(AdvanceSystemTest, AWorkerNeverStartedIsFreedAtOnce) {

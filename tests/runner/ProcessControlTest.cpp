@@ -11,6 +11,7 @@
 #include <fstream>
 #include <sstream>
 
+#include "AdvanceSystem.h"
 #include "RunnerTestSupport.h"
 #include "Unit_CommonLib.h"
 
@@ -193,7 +194,6 @@ TEST_F(ProcessControl, PrivilegesNeedNoAdjustingHere) {
   EXPECT_TRUE(lib.EnableDebugPrivilege());
   EXPECT_TRUE(lib.SetPrivilege(0, "SeShutdownPrivilege", true));
   EXPECT_TRUE(lib.SetPrivilege(0, "SeDebugPrivilege", false));
-  EXPECT_TRUE(IsWindowsNT());
 }
 
 // ---- Ending the engine: only inside a private process table -------------------------
@@ -263,52 +263,97 @@ bool RerunInPrivateProcessTable(int& exit_code) {
     }                                                                                   \
   } while (0)
 
-TEST_F(ProcessControl, KillEngineProcessesEndsTheEngineNameAndEveryEvcExe) {
+// A worker of this program whose engine is a copy of the stand-in named
+// `name` in a folder of its own; it has carried out its steps up to "ready"
+// when this returns.
+struct OwnEngine {
+  TempFolder folder;
+  std::string path;
+  std::unique_ptr<TAdvanceSystem> worker;
+
+  explicit OwnEngine(const std::string& name, std::vector<std::string> steps = {}) {
+    path = CopyFixture(folder, name);
+    std::vector<std::string> arguments = {path};
+    arguments.insert(arguments.end(), steps.begin(), steps.end());
+    arguments.push_back("ready:" + folder / "ready");
+    arguments.push_back("sleep:600000");
+    EngineCommand command;
+    command.Arguments = arguments;
+    worker = std::make_unique<TAdvanceSystem>(command, nullptr, folder.Path());
+    worker->Start();
+    EXPECT_TRUE(WaitForFile(folder / "ready"));
+  }
+};
+
+// Stop ends the engine this program started and nothing else: processes of
+// the same names that someone else started run on.
+TEST_F(ProcessControl, KillEngineProcessesEndsOnlyTheEngineThisProgramStarted) {
   RUN_IN_PRIVATE_PROCESS_TABLE();
-  std::string engine_name = UniqueName("tbx-engine");
-  auto engine = StartNamed(engine_name);
-  auto evc_first = StartNamed("evc.exe");
-  auto evc_stubborn = StartNamed("evc.exe", {"ignore-term"});
+  OwnEngine own("evc.exe", {"ignore-term"});
+  auto other_evc = StartNamed("evc.exe");
+  auto other_engine_name = StartNamed(UniqueName("tbx-engine"));
 
-  lib.KillEngineProcesses(FolderOf(0) + "/" + engine_name);
+  lib.KillEngineProcesses(own.path, own.worker.get());
 
-  EXPECT_TRUE(engine->Ended());
-  EXPECT_TRUE(evc_first->Ended());
-  EXPECT_TRUE(evc_stubborn->Ended());
-  EXPECT_EQ(sys.GetProcessIdByName("evc.exe"), 0);
-  // The last look-up of each of the two loops finds nothing.
+  EXPECT_TRUE(own.worker->EngineFinished());
+  EXPECT_FALSE(other_evc->Ended()) << "another program's evc.exe was ended";
+  EXPECT_FALSE(other_engine_name->Ended());
+  // The last look-up of each of the two passes finds nothing.
   EXPECT_EQ(LogCount("Get Process id error."), 2);
-  EXPECT_GE(ui.process_messages, 2);
+  EXPECT_EQ(LogCount("Terminate process error."), 0);
+  EXPECT_GE(ui.process_messages, 1);
 }
 
-TEST_F(ProcessControl, KillEngineProcessesWithTheEngineItselfLeavesTwoLookupMisses) {
+TEST_F(ProcessControl, KillEngineProcessesMatchesTheEnginesNameIgnoringCase) {
   RUN_IN_PRIVATE_PROCESS_TABLE();
-  auto evc = StartNamed("EVC.EXE");
-  lib.KillEngineProcesses(FolderOf(0) + "/evc.exe");
-  EXPECT_TRUE(evc->Ended());
+  OwnEngine own("EVC.EXE");
+  lib.KillEngineProcesses(own.folder / "evc.exe", own.worker.get());
+  EXPECT_TRUE(own.worker->EngineFinished());
   EXPECT_EQ(LogCount("Get Process id error."), 2);
   EXPECT_EQ(LogCount("Terminate process error."), 0);
 }
 
-TEST_F(ProcessControl, KillEngineProcessesGivesUpOnAProcessThatKeepsComingBack) {
+// Without an engine of its own the call ends nothing, however many processes
+// carry the engine's names, even one that keeps coming back; it returns.
+TEST_F(ProcessControl, KillEngineProcessesWithoutAnEngineOfItsOwnEndsNothing) {
   RUN_IN_PRIVATE_PROCESS_TABLE();
-  // A supervisor (under another name) starts a new copy of the engine name
-  // whenever the last one ends, so the name never disappears.
   std::string engine_name = UniqueName("tbx-phoenix");
   TempFolder folder;
   std::string engine = CopyFixture(folder, engine_name);
   std::string supervisor = CopyFixture(folder, UniqueName("tbx-supervisor"));
   Child keeper({supervisor, "respawn:" + engine});
+  auto other_evc = StartNamed("evc.exe");
   auto deadline = Clock::now() + 20s;
   while (sys.GetProcessIdByName(engine_name) == 0 && Clock::now() < deadline) {
     std::this_thread::sleep_for(5ms);
   }
-  ASSERT_NE(sys.GetProcessIdByName(engine_name), 0);
+  const int phoenix = sys.GetProcessIdByName(engine_name);
+  ASSERT_NE(phoenix, 0);
 
-  lib.KillEngineProcesses(engine);  // returns: that is the point
+  lib.KillEngineProcesses(engine, nullptr);
 
-  EXPECT_EQ(LogCount("Engine process could not be ended: " + engine_name), 1);
-  EXPECT_FALSE(keeper.Ended()) << "the supervisor under another name was ended";
+  EXPECT_EQ(sys.GetProcessIdByName(engine_name), phoenix) << "it was ended";
+  EXPECT_FALSE(other_evc->Ended());
+  EXPECT_FALSE(keeper.Ended());
+  EXPECT_EQ(LogCount("Get Process id error."), 2);
+}
+
+// The batch's wait looks only at processes of this program's own user.
+TEST_F(ProcessControl, TheSameUserLookupPassesOverAnotherUsersProcess) {
+  if (::getuid() != 0) GTEST_SKIP() << "starting a process of another user needs root";
+  std::string name = UniqueName("tbx-other-user");
+  TempFolder folder;
+  fs::permissions(folder.Path(), fs::perms::all);
+  std::string program = CopyFixture(folder, name);
+  fs::permissions(program, fs::perms::owner_all | fs::perms::group_read | fs::perms::group_exec |
+                               fs::perms::others_read | fs::perms::others_exec);
+  Child other({program, "setuid:65534", "ready:" + folder / "ready", "sleep:600000"});
+  ASSERT_TRUE(WaitForFile(folder / "ready"));
+  EXPECT_EQ(sys.GetProcessIdByName(name), other.Pid());
+  EXPECT_EQ(sys.GetSameUserProcessIdByName(name), 0);
+
+  auto own = StartNamed(name);
+  EXPECT_EQ(sys.GetSameUserProcessIdByName(name), own->Pid());
 }
 
 }  // namespace

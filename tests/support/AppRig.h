@@ -16,6 +16,7 @@
 #include <memory>
 
 #include "FfmpegMediaGraph.h"
+#include "ProcessTable.h"
 #include "QtUserInterface.h"
 #include "RecordingLauncher.h"
 #include "RecordingPowerSwitch.h"
@@ -40,6 +41,16 @@ class AppRig {
   }
 
   std::string AppDir() const { return (folder_.path() + "/").toStdString(); }
+  // True while this rig's own evc.exe runs. Engines of other test runs or
+  // other users on the machine carry the same name but are not this
+  // program's, and Stop leaves them alone.
+  bool EngineRunning() const {
+    const std::string engine = AppDir() + "evc.exe";
+    for (const ProcessEntry& entry : ListProcesses()) {
+      if (ExePathMatches(entry, engine)) return true;
+    }
+    return false;
+  }
   TFrmMainForm& Form() { return program->MainForm(); }
   SourceFileList& List() { return Form().SourceFiles(); }
 
