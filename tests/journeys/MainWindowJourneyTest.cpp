@@ -20,7 +20,6 @@
 #include <QTemporaryDir>
 #include <QTimer>
 #include <QtTest>
-#include <filesystem>
 #include <functional>
 
 #include "../list/ListFixtures.h"
@@ -75,18 +74,6 @@ QStringList LogLines(const std::string& app_dir, const QString& marker) {
     if (at >= 0) lines << line.mid(at + marker.size());
   }
   return lines;
-}
-
-// Whether an engine started from the program folder `app_dir` runs (engines
-// of other programs on the machine do not count).
-bool EngineRunning(const std::string& app_dir) {
-  const std::filesystem::path engine = app_dir + "evc.exe";
-  std::error_code error;
-  for (const auto& entry : std::filesystem::directory_iterator("/proc", error)) {
-    const std::filesystem::path exe = std::filesystem::read_symlink(entry.path() / "exe", error);
-    if (!error && exe == engine) return true;
-  }
-  return false;
 }
 
 }  // namespace
@@ -383,7 +370,7 @@ class MainWindowJourneyTest : public QObject {
     std::shared_ptr<ModalAnswer> no_box;
     std::shared_ptr<ModalAnswer> yes;
     WhenReady stop(
-        [&] { return Form().frmConverting->isVisible() && EngineRunning(rig_->AppDir()); },
+        [&] { return Form().frmConverting->isVisible() && rig_->EngineRunning(); },
         [&] {
           options_usable = Form().frmOption->isEnabled() && !Form().isEnabled();
           no_box = ModalAnswer::PressButton(QMessageBox::Yes, 500);
@@ -399,7 +386,7 @@ class MainWindowJourneyTest : public QObject {
     QVERIFY(escape_ignored);
     QVERIFY(yes->Answered());
     QCOMPARE(yes->Seen().text, QString("Are you sure you want to stop the work ? "));
-    QTRY_VERIFY(!EngineRunning(rig_->AppDir()));
+    QTRY_VERIFY(!rig_->EngineRunning());
     const QStringList left = QDir(output_->path()).entryList(QDir::Files | QDir::Hidden);
     QVERIFY2(left.isEmpty(), qPrintable(left.join(", ")));
     QVERIFY(Form().isEnabled());
@@ -418,7 +405,7 @@ class MainWindowJourneyTest : public QObject {
                      QTest::mouseClick(Form().frmConverting->btnStop, Qt::LeftButton);
                    });
     QTimer watch;
-    connect(&watch, &QTimer::timeout, [&] { engine_seen |= EngineRunning(rig_->AppDir()); });
+    connect(&watch, &QTimer::timeout, [&] { engine_seen |= rig_->EngineRunning(); });
     watch.start(20);
     ConvertByKey();
     QVERIFY(stop.Done());
@@ -440,7 +427,7 @@ class MainWindowJourneyTest : public QObject {
     std::shared_ptr<ModalAnswer> yes;
     std::shared_ptr<ModalAnswer> folder_box;
     WhenReady close(
-        [&] { return Form().frmConverting->isVisible() && EngineRunning(rig_->AppDir()); },
+        [&] { return Form().frmConverting->isVisible() && rig_->EngineRunning(); },
         [&] {
           yes = ModalAnswer::PressButton(QMessageBox::Yes);
           // The close box: the question runs (and is answered)
@@ -452,7 +439,7 @@ class MainWindowJourneyTest : public QObject {
     QVERIFY(close.Done());
     QVERIFY(yes->Answered());
     QCOMPARE(yes->Seen().text, QString("Are you sure to stop processing ?"));
-    QTRY_VERIFY(!EngineRunning(rig_->AppDir()));
+    QTRY_VERIFY(!rig_->EngineRunning());
     QTRY_VERIFY(folder_box->Answered());
     QVERIFY2(folder_box->Seen().text.contains(output_->path()),
              qPrintable(folder_box->Seen().text));
