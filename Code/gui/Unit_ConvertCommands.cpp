@@ -71,14 +71,10 @@ void TFrmMainForm::changeEvent(QEvent* event) {
 }
 
 QPoint PlaceInside(const QRect& available, const QSize& size) {
-  const QPoint centred = available.center() - QPoint(size.width() / 2, size.height() / 2);
-  // A window larger than the screen keeps its title band on it: its top-left
-  // corner wins over its bottom-right one.
-  const int x =
-      std::max(available.left(), std::min(centred.x(), available.right() + 1 - size.width()));
-  const int y =
-      std::max(available.top(), std::min(centred.y(), available.bottom() + 1 - size.height()));
-  return {x, y};
+  // Centred; a window larger than the screen keeps its top-left corner (the
+  // title band) on it.
+  return {available.left() + std::max(0, (available.width() - size.width()) / 2),
+          available.top() + std::max(0, (available.height() - size.height()) / 2)};
 }
 
 void TFrmMainForm::closeEvent(QCloseEvent* event) {

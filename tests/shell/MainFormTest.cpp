@@ -347,6 +347,22 @@ class MainFormTest : public QObject {
     QCOMPARE(owner, QString("FrmMainForm"));
   }
 
+  // Where the window opens: centred in the screen's free area, inside it,
+  // and with its title band on it when the screen is the smaller.
+  void placeInside_data() {
+    QTest::addColumn<QRect>("available");
+    QTest::addColumn<QPoint>("placed");
+    QTest::newRow("roomy screen") << QRect(0, 0, 1600, 1000) << QPoint(454, 240);
+    QTest::newRow("panel on top") << QRect(0, 40, 1600, 960) << QPoint(454, 260);
+    QTest::newRow("second screen") << QRect(1920, 0, 1280, 1024) << QPoint(2214, 252);
+    QTest::newRow("smaller than the window") << QRect(0, 30, 640, 450) << QPoint(0, 30);
+    QTest::newRow("too short only") << QRect(0, 0, 1024, 500) << QPoint(166, 0);
+  }
+  void placeInside() {
+    QFETCH(QRect, available);
+    QTEST(PlaceInside(available, QSize(692, 519)), "placed");
+  }
+
  private:
   QtUserInterface ui_;
   RecordingLauncher launcher_;
