@@ -4,6 +4,7 @@
 #include <QApplication>
 #include <QFileDialog>
 #include <QInputDialog>
+#include <QLineEdit>
 #include <cstdlib>
 #include <filesystem>
 #include <string>
@@ -131,6 +132,10 @@ void ModalAnswer::Poll() {
       auto* dialog = static_cast<QFileDialog*>(modal);
       dialog->setDirectory(text_);
       dialog->selectFile(text_);
+      // The dialog's file list fills in the background; until it has, the
+      // selection may fall back to the parent folder. The name field, which
+      // a person would type into, holds the whole path at once.
+      if (auto* name = dialog->findChild<QLineEdit*>("fileNameEdit")) name->setText(text_);
       // accept() is protected on QFileDialog; the slot is reachable by name.
       QMetaObject::invokeMethod(dialog, "accept", Qt::DirectConnection);
       break;
