@@ -98,17 +98,16 @@ class MainWindowJourneyTest : public QObject {
 
   // Adds files the way a drop from a file manager does.
   void DropFiles(const QStringList& files) {
-    auto* mime = new QMimeData;
+    QMimeData mime;
     QList<QUrl> urls;
     for (const QString& file : files) urls << QUrl::fromLocalFile(file);
-    mime->setUrls(urls);
+    mime.setUrls(urls);
     QWidget* target = View()->viewport();
     const QPointF at = QPointF(target->rect().center());
-    QDragEnterEvent enter(at.toPoint(), Qt::CopyAction, mime, Qt::LeftButton, Qt::NoModifier);
+    QDragEnterEvent enter(at.toPoint(), Qt::CopyAction, &mime, Qt::LeftButton, Qt::NoModifier);
     QApplication::sendEvent(target, &enter);
-    QDropEvent drop(at, Qt::CopyAction, mime, Qt::LeftButton, Qt::NoModifier);
+    QDropEvent drop(at, Qt::CopyAction, &mime, Qt::LeftButton, Qt::NoModifier);
     QApplication::sendEvent(target, &drop);
-    delete mime;
   }
 
   // Clicks a row of the list (its File Name cell).
