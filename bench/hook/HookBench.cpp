@@ -15,6 +15,7 @@
 #include <string>
 #include <vector>
 
+#include "BenchShell.h"
 #include "HookFeatures.h"
 #include "HookSuggester.h"
 #include "SyntheticSongs.h"
@@ -59,12 +60,7 @@ void Print(const char* what, const Timing& t) {
   std::printf("%-30s %5.0f ms wall, %5.0f ms CPU\n", what, t.wall * 1e3, t.cpu * 1e3);
 }
 
-void Run(const std::string& command) {
-  if (std::system(command.c_str()) != 0) {
-    std::fprintf(stderr, "failed: %s\n", command.c_str());
-    std::exit(1);
-  }
-}
+using bench::Run;
 
 }  // namespace
 

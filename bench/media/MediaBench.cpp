@@ -9,6 +9,7 @@
 #include <filesystem>
 #include <string>
 
+#include "BenchShell.h"
 #include "MediaPeaks.h"
 #include "MediaProbe.h"
 
@@ -18,12 +19,7 @@ double Seconds(std::chrono::steady_clock::time_point since) {
   return std::chrono::duration<double>(std::chrono::steady_clock::now() - since).count();
 }
 
-void Run(const std::string& command) {
-  if (std::system(command.c_str()) != 0) {
-    std::fprintf(stderr, "failed: %s\n", command.c_str());
-    std::exit(1);
-  }
-}
+using bench::Run;
 
 }  // namespace
 
