@@ -10,11 +10,10 @@
 
 namespace sm = segment_marker;
 
-namespace {
-
 // A time cell in whole seconds; a cell that does not read as a time gives
 // `fallback`.
-int64_t CellSeconds(const SourceFileList& list, int row, SourceColumn column, int64_t fallback) {
+int64_t TCustomProc::CellSeconds(const SourceFileList& list, int row, SourceColumn column,
+                                 int64_t fallback) {
   int64_t seconds = fallback;
   try {
     TCommonLib::ReadTimeTolerant(list.Cell(row, column), seconds);
@@ -23,8 +22,6 @@ int64_t CellSeconds(const SourceFileList& list, int row, SourceColumn column, in
   }
   return seconds;
 }
-
-}  // namespace
 
 void TCustomProc::SeekRunningPreview(int64_t seconds) {
   MediaGraph& graph = PreviewGraph();
@@ -53,12 +50,7 @@ void TCustomProc::SyncMarkerToSelection() {
     TCommonLib::ReadTimeTolerant(list.Cell(row, SourceColumn::EndTime), end);
     Marker.MarkerDuration = duration;
     Marker.MarkerReady = false;
-    const int a = sm::StartImageWidthFor(start, duration);
-    if (std::abs(a - view.StartImageWidth()) > 1) view.SetStartImageWidth(a);
-    const int b = sm::EndImageWidthFor(end, duration);
-    if (std::abs(b - view.EndImageWidth()) > 2) view.SetEndImageWidth(b);
-    // The end may have been held back by the start image's old width.
-    if (std::abs(a - view.StartImageWidth()) > 1) view.SetStartImageWidth(a);
+    PlaceMarkerHandles(view, start, end, duration);
     Marker.MarkerReady = true;
     view.ShowWaveformOf(file);
   }

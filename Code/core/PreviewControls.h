@@ -42,6 +42,10 @@ class PreviewControls {
   virtual void ShowWaveformOf(const std::string& file) = 0;
 };
 
+// Puts the marker's handles at `start` and `end` seconds of a file of
+// `duration` seconds.
+void PlaceMarkerHandles(PreviewControls& view, int64_t start, int64_t end, int64_t duration);
+
 class PreviewControlsData : public PreviewControls {
  public:
   std::string CurTime = "00:00:00";

@@ -307,6 +307,14 @@ class TCustomProc {
   // A change in the Start Time editor: a selected row that has the focus
   // loses it.
   void SourceFileStartTimeChange();
+  // An edge of the part dragged or nudged in the waveform editor to `second`
+  // (CustomProcWaveform.cpp): the selected rows take it by the typed-time
+  // rules, the marker's handles follow, and once `finished` a running
+  // preview moves to a new start.
+  void MoveWaveformEdge(segment_marker::Edge edge, int64_t second, bool finished);
+  // A time cell in whole seconds, or `fallback` when it does not read as one.
+  static int64_t CellSeconds(const SourceFileList& list, int row, SourceColumn column,
+                             int64_t fallback);
 
  private:
   ProfileControls& Controls() const;

@@ -9,6 +9,7 @@
 #include "PictureButton.h"
 #include "SourceListView.h"
 #include "Unit_Convert.h"
+#include "WaveformEditor.h"
 
 namespace {
 
@@ -92,6 +93,7 @@ void TFrmMainForm::BuildPreviewHandlers() {
 void TFrmMainForm::ConnectPreview() {
   if (preview_connected_ || context_.CustomProc == nullptr) return;
   preview_connected_ = true;
+  if (FilterGraph != nullptr) waveform_editor_ = new WaveformEditor(*this, context_, *FilterGraph);
   context_.CustomProc->SetPreviewCollaborators(FilterGraph.get(), &SourceFiles(),
                                                preview_controls_.get());
   connect(dxTreeSourceFileInfo, &TSourceListView::dxTreeSourceFileInfoEdited, this,
@@ -145,6 +147,9 @@ void TFrmMainForm::btnStopClick() {
 }
 
 void TFrmMainForm::dstrckbrMainformTimer(MediaGraph&, int64_t current_pos, int64_t stop_pos) {
+  // The part's end is looked at first: a looping part goes back to its
+  // start before the ticker could pause at the end marker.
+  if (waveform_editor_ != nullptr) waveform_editor_->PreviewTick();
   RunHandler(context_.Ui, [&] {
     if (context_.CustomProc != nullptr) context_.CustomProc->PreviewTimer(current_pos, stop_pos);
   });

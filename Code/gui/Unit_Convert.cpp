@@ -22,6 +22,7 @@
 #include "MarkerBar.h"
 #include "PictureButton.h"
 #include "SourceListView.h"
+#include "WaveformView.h"
 
 namespace {
 
@@ -188,6 +189,9 @@ void TFrmMainForm::BuildPreview() {
   panLogo->setGeometry(DSVideoWindowEx1->rect());
   imgLOGO = MakePicture("imgLOGO", panLogo);
   imgLOGO->setGeometry((panLogo->width() - 84) / 2, (panLogo->height() - 84) / 2, 84, 84);
+  WaveformView1 = new WaveformView(DSVideoWindowEx1);
+  WaveformView1->setGeometry(DSVideoWindowEx1->rect());
+  WaveformView1->hide();
 
   imgL = MakePicture("imgL", this);
   imgR = MakePicture("imgR", this);

@@ -41,6 +41,8 @@ class TfrmOption;
 class MainFormInputs;
 class TMarkerBar;
 class MainFormProfileControls;
+class WaveformView;
+class WaveformEditor;
 
 // Where a window of `size` goes on a screen whose free area is `available`:
 // centred, moved inside it, and with its top-left corner on it when it is the
@@ -123,6 +125,8 @@ class TFrmMainForm : public QWidget {
   QWidget* DSVideoWindowEx1;
   QWidget* panLogo;
   QLabel* imgLOGO;
+  // The waveform editor over the logo, shown while a song is selected.
+  WaveformView* WaveformView1;
   QWidget* Panel1;
   QLabel* Panel2;
   QWidget* Splitter1;
@@ -205,6 +209,9 @@ class TFrmMainForm : public QWidget {
   void ConnectPreview();
   // The marker bar Panel1.
   TMarkerBar* MarkerBar() const;
+  // What keeps the waveform view in step with the list, the marker and the
+  // player; null until ConnectPreview.
+  WaveformEditor* WaveformEditing() const { return waveform_editor_; }
   void btnPlayClick();
   void btnPauseClick();
   void btnStopClick();
@@ -258,6 +265,7 @@ class TFrmMainForm : public QWidget {
   // ---- Preview player and segment marker ----
   void BuildPreviewHandlers();
   std::unique_ptr<PreviewControls> preview_controls_;
+  WaveformEditor* waveform_editor_ = nullptr;  // a child object
   bool preview_connected_ = false;
   MainFormProfileControls* profile_controls_ = nullptr;  // profiles: a child object
   QImage background_;

@@ -7,6 +7,7 @@
 #include <QLineEdit>
 #include <QScreen>
 #include <QTimer>
+#include <QToolButton>
 #include <QWindow>
 #include <algorithm>
 
@@ -21,6 +22,7 @@
 #include "TonbrixCompanion.h"
 #include "Unit_Convert.h"
 #include "Unit_Option.h"
+#include "WaveformView.h"
 
 namespace {
 
@@ -141,6 +143,7 @@ void TFrmMainForm::FormKeyDown(int key, Qt::KeyboardModifiers modifiers) {
   if (key == Qt::Key_F1) ActSysHelp->trigger();
   if (ctrl_only && key == Qt::Key_N) RunClick(btnConvert);
   if (ctrl_only && key == Qt::Key_B) RunClick(btnSelectOutputFolder);
+  if (key == Qt::Key_F5 && modifiers == Qt::NoModifier) RunClick(WaveformView1->PlayPartButton());
 }
 
 void TFrmMainForm::actMinimizeExecute() {

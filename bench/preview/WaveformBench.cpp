@@ -4,19 +4,26 @@
 //  - the sketch and the full envelope on their own, and media's ComputePeaks;
 //  - in a marker bar (offscreen window): the call that asks for the waveform,
 //    the wait until the first slices are shown, and until the full envelope;
-//  - choosing another song while the first is still being read.
+//  - choosing another song while the first is still being read;
+//  - the waveform view: the window thread held when it is given the song,
+//    the wait for its sketch and full envelope, and the time to paint one
+//    frame at 1x and 2x at three zooms, with its picture of the song redrawn
+//    (a new zoom) and kept (an edge or the playhead moved).
 #include <QApplication>
 #include <QElapsedTimer>
 #include <QLabel>
 #include <QTemporaryDir>
+#include <algorithm>
 #include <chrono>
 #include <cstdio>
 #include <cstdlib>
 #include <string>
+#include <vector>
 
 #include "MarkerBar.h"
 #include "MarkerWaveform.h"
 #include "MediaPeaks.h"
+#include "WaveformView.h"
 
 namespace {
 
@@ -50,6 +57,60 @@ double WaitFor(Done&& done) {
   timer.start();
   while (!done() && timer.elapsed() < 30000) QApplication::processEvents(QEventLoop::AllEvents, 5);
   return timer.nsecsElapsed() / 1e6;
+}
+
+// Paints `view` into an image of `dpr` device pixels per pixel `frames`
+// times; the mean, the 95th percentile and the longest frame in ms (the
+// machine is shared, so single frames can wait for a core).
+struct FrameTimes {
+  double mean, p95, longest;
+};
+FrameTimes PaintFrames(WaveformView& view, qreal dpr, bool redraw, int frames) {
+  QImage image(view.size() * dpr, QImage::Format_ARGB32_Premultiplied);
+  image.setDevicePixelRatio(dpr);
+  std::vector<double> times;
+  for (int i = 0; i < frames; ++i) {
+    if (redraw) view.DropCachedPicture();
+    view.SetPlayhead(view.Timeline().TimeAt(i % view.width()));
+    times.push_back(Millis([&] { view.render(&image); }));
+  }
+  std::sort(times.begin(), times.end());
+  double total = 0.0;
+  for (double t : times) total += t;
+  return {total / frames, times[times.size() * 95 / 100], times.back()};
+}
+
+void TimeWaveformView(const std::string& song) {
+  WaveformView view(nullptr);
+  view.resize(332, 148);  // the preview panel
+  view.show();
+  const double ask = Millis([&] { view.ShowSong(QString::fromStdString(song), 600); });
+  const double first = WaitFor([&] { return view.HasEnvelope(); });
+  const double full = first + WaitFor([&] { return view.EnvelopeComplete(); });
+  std::printf("| view: window thread held when given the song | %.3f |\n", ask);
+  std::printf("| view: song given to first waveform shown | %.1f |\n", first);
+  std::printf("| view: song given to full envelope shown | %.1f |\n", full);
+  view.SetPart({200, 230});
+
+  std::printf(
+      "\n| zoom | s per px | dpr | new zoom: mean / p95 / max ms |"
+      " same zoom: mean / p95 / max ms |\n|---|---|---|---|---|\n");
+  struct Zoom {
+    const char* name;
+    double seconds_per_pixel;
+  };
+  for (const Zoom& zoom : {Zoom{"whole song", 1e9}, Zoom{"part", 0.2},
+                           Zoom{"closest", WaveformTimeline::kFinestSecondsPerPixel}}) {
+    view.Timeline().SetZoom(zoom.seconds_per_pixel, 0);
+    view.Timeline().ScrollTo(200);
+    for (qreal dpr : {1.0, 2.0}) {
+      const FrameTimes cold = PaintFrames(view, dpr, true, 200);
+      const FrameTimes warm = PaintFrames(view, dpr, false, 200);
+      std::printf("| %s | %.3f | %.0fx | %.3f / %.3f / %.3f | %.3f / %.3f / %.3f |\n", zoom.name,
+                  view.Timeline().SecondsPerPixel(), dpr, cold.mean, cold.p95, cold.longest,
+                  warm.mean, warm.p95, warm.longest);
+    }
+  }
 }
 
 }  // namespace
@@ -90,5 +151,6 @@ int main(int argc, char** argv) {
   const double switch_first = WaitFor([&] { return !bar.Waveform().empty(); });
   std::printf("| window thread held choosing another song mid-read | %.3f |\n", switch_ask);
   std::printf("| other song's first waveform after the switch | %.1f |\n", switch_first);
+  TimeWaveformView(long_song);
   return 0;
 }

@@ -97,18 +97,7 @@ class MainWindowJourneyTest : public QObject {
   }
 
   // Adds files the way a drop from a file manager does.
-  void DropFiles(const QStringList& files) {
-    QMimeData mime;
-    QList<QUrl> urls;
-    for (const QString& file : files) urls << QUrl::fromLocalFile(file);
-    mime.setUrls(urls);
-    QWidget* target = View()->viewport();
-    const QPointF at = QPointF(target->rect().center());
-    QDragEnterEvent enter(at.toPoint(), Qt::CopyAction, &mime, Qt::LeftButton, Qt::NoModifier);
-    QApplication::sendEvent(target, &enter);
-    QDropEvent drop(at, Qt::CopyAction, &mime, Qt::LeftButton, Qt::NoModifier);
-    QApplication::sendEvent(target, &drop);
-  }
+  void DropFiles(const QStringList& files) { wi::DropFiles(View()->viewport(), files); }
 
   // Clicks a row of the list (its File Name cell).
   void ClickRow(int row) {

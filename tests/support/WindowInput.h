@@ -1,6 +1,7 @@
 // What a person does with the mouse and the keyboard in Tonbrix's windows,
 // sent as real input events to the real child widgets: a marker handle
-// dragged, a time cell of the list opened, typed into and committed, a key
+// dragged, the mouse dragged or its wheel turned over a widget, files
+// dropped, a time cell of the list opened, typed into and committed, a key
 // pressed on the main window (where its key preview sees it first), the
 // header's tick box clicked.
 //
@@ -11,6 +12,7 @@
 #include <QFileDialog>
 #include <QHeaderView>
 #include <QLineEdit>
+#include <QMimeData>
 #include <QMouseEvent>
 #include <QTest>
 #include <QTimer>
@@ -36,6 +38,41 @@ inline void DragHandle(QWidget* handle, int dx, int steps = 5) {
   QMouseEvent release(QEvent::MouseButtonRelease, handle->mapFromGlobal(global_end), global_end,
                       Qt::LeftButton, Qt::NoButton, Qt::NoModifier);
   QApplication::sendEvent(handle, &release);
+}
+
+// Drags with the left button inside `widget` from `from` to `to`, in
+// `steps` moves (the widget itself stays put).
+inline void DragMouse(QWidget* widget, QPoint from, QPoint to, int steps = 5) {
+  QTest::mousePress(widget, Qt::LeftButton, Qt::NoModifier, from);
+  for (int i = 1; i <= steps; ++i) {
+    const QPoint at = from + (to - from) * i / steps;
+    QMouseEvent move(QEvent::MouseMove, at, widget->mapToGlobal(at), Qt::NoButton, Qt::LeftButton,
+                     Qt::NoModifier);
+    QApplication::sendEvent(widget, &move);
+  }
+  QTest::mouseRelease(widget, Qt::LeftButton, Qt::NoModifier, to);
+}
+
+// Turns the mouse wheel by `notches` (positive away from the person) over
+// `at` of `widget`.
+inline void Wheel(QWidget* widget, QPoint at, int notches) {
+  QWheelEvent wheel(QPointF(at), QPointF(widget->mapToGlobal(at)), QPoint(),
+                    QPoint(0, 120 * notches), Qt::NoButton, Qt::NoModifier, Qt::NoScrollPhase,
+                    false);
+  QApplication::sendEvent(widget, &wheel);
+}
+
+// Files dropped on `target` the way a drop from a file manager comes.
+inline void DropFiles(QWidget* target, const QStringList& files) {
+  QMimeData mime;
+  QList<QUrl> urls;
+  for (const QString& file : files) urls << QUrl::fromLocalFile(file);
+  mime.setUrls(urls);
+  const QPointF at = QPointF(target->rect().center());
+  QDragEnterEvent enter(at.toPoint(), Qt::CopyAction, &mime, Qt::LeftButton, Qt::NoModifier);
+  QApplication::sendEvent(target, &enter);
+  QDropEvent drop(at, Qt::CopyAction, &mime, Qt::LeftButton, Qt::NoModifier);
+  QApplication::sendEvent(target, &drop);
 }
 
 // A double click as the window system delivers it: press, release, press,

@@ -1,0 +1,124 @@
+#include "WaveformEditor.h"
+
+#include <QToolButton>
+
+#include "GuiErrors.h"
+#include "SourceListView.h"
+#include "UnitCustomProc.h"
+#include "Unit_Convert.h"
+#include "WaveformView.h"
+
+namespace sm = segment_marker;
+using Step = WaveformTimeline::PartStep;
+
+WaveformEditor::WaveformEditor(TFrmMainForm& form, TApplicationContext& context, MediaGraph& graph)
+    : QObject(&form), form_(form), context_(context), graph_(graph), view_(*form.WaveformView1) {
+  SourceListModel* model = form.dxTreeSourceFileInfo->Model();
+  connect(model, &SourceListModel::listSelectionChanged, this, &WaveformEditor::Refresh);
+  connect(model, &QAbstractItemModel::dataChanged, this, &WaveformEditor::Refresh);
+  connect(model, &QAbstractItemModel::rowsRemoved, this, &WaveformEditor::Refresh);
+  connect(model, &QAbstractItemModel::modelReset, this, &WaveformEditor::Refresh);
+  connect(&view_, &WaveformView::edgeMoved, this, &WaveformEditor::EdgeMoved);
+  connect(&view_, &WaveformView::seekRequested, this, &WaveformEditor::SeekTo);
+  connect(&view_, &WaveformView::playPartRequested, this, &WaveformEditor::PlayPart);
+  connect(&ticker_, &QTimer::timeout, this, &WaveformEditor::PreviewTick);
+  ticker_.start(kPlayheadInterval);
+  Refresh();
+}
+
+void WaveformEditor::Refresh() {
+  SourceFileList& list = form_.SourceFiles();
+  const std::vector<int> rows = list.SelectedRows();
+  if (rows.empty()) {
+    view_.hide();
+    return;
+  }
+  // The marker is placed for the last selected row; the view shows the same.
+  const int row = rows.back();
+  const int64_t duration = TCustomProc::CellSeconds(list, row, SourceColumn::Duration, 0);
+  const sm::Part part{TCustomProc::CellSeconds(list, row, SourceColumn::StartTime, 0),
+                      TCustomProc::CellSeconds(list, row, SourceColumn::EndTime, duration)};
+  view_.ShowSong(QString::fromStdString(list.Cell(row, SourceColumn::FileName)), duration);
+  view_.SetPart(part);
+  view_.show();
+  view_.raise();
+}
+
+void WaveformEditor::EdgeMoved(sm::Part part, sm::Edge edge, bool finished) {
+  RunHandler(context_.Ui, [&] {
+    const int64_t second = edge == sm::Edge::Start ? part.start : part.end;
+    context_.CustomProc->MoveWaveformEdge(edge, second, finished);
+  });
+}
+
+bool WaveformEditor::PreviewHoldsSong() const {
+  return !view_.SongFile().isEmpty() && graph_.Active() &&
+         context_.CommonLib->PreviewFile == view_.SongFile().toStdString();
+}
+
+double WaveformEditor::PositionSeconds() const { return graph_.CurrentPosition() / 1e7; }
+
+void WaveformEditor::SeekTo(double seconds) {
+  RunHandler(context_.Ui, [&] {
+    if (!PreviewHoldsSong()) return;
+    TCommonLib::SeekTo(graph_, static_cast<int64_t>(seconds * 1000));
+    view_.SetPlayhead(seconds);
+  });
+}
+
+void WaveformEditor::PlayPart() {
+  RunHandler(context_.Ui, [&] {
+    TCustomProc& proc = *context_.CustomProc;
+    if (view_.SongFile().isEmpty() || view_.isHidden()) return;
+    if (part_mode_ && PreviewHoldsSong()) {
+      if (proc.IsPlaying) {
+        proc.PausePreview();
+        part_paused_ = true;
+      } else {
+        part_paused_ = false;
+        proc.ResumePreview();
+      }
+      return;
+    }
+    if (!PreviewHoldsSong()) proc.OpenPreview(view_.SongFile().toStdString());
+    if (!PreviewHoldsSong()) return;  // the song does not play
+    part_mode_ = true;
+    part_paused_ = false;
+    TCommonLib::SeekTo(graph_, view_.Part().start * 1000);
+    if (!proc.IsPlaying) proc.ResumePreview();
+    view_.SetPlayhead(static_cast<double>(view_.Part().start));
+  });
+}
+
+void WaveformEditor::PreviewTick() {
+  RunHandler(context_.Ui, [&] {
+    if (context_.CustomProc == nullptr) return;
+    TCustomProc& proc = *context_.CustomProc;
+    const bool holds = PreviewHoldsSong();
+    view_.SetPlaying(holds && proc.IsPlaying);
+    if (!holds) {
+      part_mode_ = false;
+      view_.SetPlayhead(-1.0);
+      return;
+    }
+    // Play, Pause or Stop of the player itself ends the part's play.
+    if (!proc.IsPlaying && !part_paused_) part_mode_ = false;
+    const double position = PositionSeconds();
+    view_.SetPlayhead(position);
+    if (!part_mode_ || !proc.IsPlaying) return;
+    const sm::Part part = view_.Part();
+    switch (WaveformTimeline::PartPlayStep(position, part, view_.LoopButton()->isChecked())) {
+      case Step::Continue:
+        break;
+      case Step::BackToStart:
+        TCommonLib::SeekTo(graph_, part.start * 1000);
+        view_.SetPlayhead(static_cast<double>(part.start));
+        break;
+      case Step::StopAtEnd:
+        proc.PausePreview();
+        part_mode_ = false;
+        view_.SetPlayhead(static_cast<double>(part.end));
+        break;
+    }
+  });
+}

@@ -1,0 +1,157 @@
+// WaveformView: the waveform editor in the preview panel. It draws a song's
+// min/max envelope with a time ruler, the marked part bright and the rest
+// dimmed, the part's two edges (dragged with the mouse or moved with the
+// keys, in whole seconds), ticks where each second falls once zoomed in, the
+// playhead and the time under the mouse. The wheel zooms around the mouse, a
+// drag on the ruler or the scroll bar pans. A slim toolbar holds its own
+// commands: play the part, loop, zoom to part (room is left for more).
+//
+// The view holds no song data of its own making: it draws from an
+// EnvelopeSource it is handed, and loads one for a file off the window thread
+// (a quick sketch, then the full envelope), dropping results of a file it no
+// longer shows. The arithmetic lives in WaveformTimeline; the view only turns
+// input into its calls and paints. What the part's edges mean to the list and
+// the player is its owner's business: the view says what a person asked for
+// through its signals.
+//
+// The view owns its toolbar buttons and its cached picture; the envelope is
+// shared with the loader. User-interface thread only.
+#pragma once
+
+#include <QImage>
+#include <QWidget>
+#include <memory>
+
+#include "SegmentMarker.h"
+#include "WaveformTimeline.h"
+
+class QLabel;
+class QScrollBar;
+class QToolButton;
+
+class WaveformView : public QWidget {
+  Q_OBJECT
+
+ public:
+  static constexpr int kToolbarHeight = 20;
+  static constexpr int kRulerHeight = 14;
+  static constexpr int kScrollHeight = 10;
+  // How near an edge (in pixels) a press grabs it.
+  static constexpr int kGrabDistance = 5;
+
+  explicit WaveformView(QWidget* parent);
+  ~WaveformView() override;
+
+  // Shows `file` (`duration` whole seconds, as the list measured it) and
+  // loads its envelope; the same file again changes nothing. An empty name
+  // shows nothing.
+  void ShowSong(const QString& file, int64_t duration);
+  QString SongFile() const { return file_; }
+  // Draws from `source` from now on; `complete` says it is the full envelope
+  // rather than the sketch. The timeline keeps its zoom.
+  void SetEnvelope(std::shared_ptr<const EnvelopeSource> source, bool complete);
+  bool EnvelopeComplete() const { return complete_; }
+  bool HasEnvelope() const { return source_ != nullptr; }
+
+  // The marked part, in whole seconds; setting it emits nothing.
+  void SetPart(const segment_marker::Part& part);
+  segment_marker::Part Part() const { return part_; }
+  segment_marker::Edge FocusedEdge() const { return focused_edge_; }
+
+  // The playhead in seconds; a negative time hides it.
+  void SetPlayhead(double seconds);
+  double Playhead() const { return playhead_; }
+  // While the preview plays, a click away from the edges asks for a seek.
+  void SetPlaying(bool playing) { playing_ = playing; }
+
+  WaveformTimeline& Timeline() { return timeline_; }
+  const WaveformTimeline& Timeline() const { return timeline_; }
+  // The strip that shows the song, in the view's coordinates (its x is the
+  // timeline's 0), and the ruler under it.
+  QRect WaveRect() const;
+  QRect RulerRect() const;
+  // The text beside the toolbar: the time under the mouse.
+  QString HoverText() const;
+
+  QToolButton* PlayPartButton() const { return play_part_; }
+  QToolButton* LoopButton() const { return loop_; }
+  QToolButton* ZoomToPartButton() const { return zoom_to_part_; }
+  QScrollBar* ScrollBar() const { return scroll_; }
+
+  // Fits the part in the strip.
+  void ZoomToPart();
+
+  // Paints the picture of the song for the present zoom once more, as after
+  // a change of data (benchmarks time it).
+  void DropCachedPicture() { cache_ = QImage(); }
+
+ signals:
+  // An edge was moved by the mouse or the keys; `finished` once the drag or
+  // key press is over. The part is already held to the typed-time rules.
+  void edgeMoved(segment_marker::Part part, segment_marker::Edge edge, bool finished);
+  // A click while playing: play from there.
+  void seekRequested(double seconds);
+  // Play the part, or pause it while it plays (button and Space).
+  void playPartRequested();
+  void envelopeChanged();
+
+ protected:
+  void paintEvent(QPaintEvent* event) override;
+  void resizeEvent(QResizeEvent* event) override;
+  void mousePressEvent(QMouseEvent* event) override;
+  void mouseMoveEvent(QMouseEvent* event) override;
+  void mouseReleaseEvent(QMouseEvent* event) override;
+  void leaveEvent(QEvent* event) override;
+  void wheelEvent(QWheelEvent* event) override;
+  void keyPressEvent(QKeyEvent* event) override;
+  bool focusNextPrevChild(bool next) override;
+  void focusInEvent(QFocusEvent* event) override;
+  void focusOutEvent(QFocusEvent* event) override;
+
+ private:
+  enum class Drag { None, StartEdge, EndEdge, Pan };
+  void TimelineChanged();
+  void SyncScrollBar();
+  void StartLoading(const QString& file);
+  void RenderWave(qreal dpr);
+  void PaintRuler(QPainter& painter) const;
+  void PaintSecondTicks(QPainter& painter, const QRect& wave) const;
+  void MoveEdgeTo(segment_marker::Edge edge, int64_t second, bool finished);
+  int64_t SongSeconds() const;
+
+  WaveformTimeline timeline_;
+  std::shared_ptr<const EnvelopeSource> source_;
+  bool complete_ = false;
+  QString file_;
+  int64_t duration_ = 0;
+  segment_marker::Part part_;
+  segment_marker::Edge focused_edge_ = segment_marker::Edge::Start;
+  double playhead_ = -1.0;
+  bool playing_ = false;
+  double hover_ = -1.0;
+  Drag drag_ = Drag::None;
+  double drag_last_x_ = 0.0;
+
+  // The song's picture for the present zoom, device pixels; redrawn only
+  // when the zoom, the size or the data change.
+  QImage cache_;
+  struct CacheKey {
+    double start = -1, spp = -1;
+    QSize size;
+    qreal dpr = 0;
+    const EnvelopeSource* source = nullptr;
+    bool operator==(const CacheKey&) const = default;
+  } cache_key_;
+
+  // The loader's link back to the view: cut when the view goes or shows
+  // another file, so late results are dropped.
+  struct Link;
+  std::shared_ptr<Link> link_;
+
+  QToolButton* play_part_;
+  QToolButton* loop_;
+  QToolButton* zoom_to_part_;
+  QLabel* hover_label_;
+  QScrollBar* scroll_;
+  bool syncing_scroll_ = false;
+};
