@@ -1,5 +1,7 @@
 #include "WaveformEditor.h"
 
+#include <QLabel>
+#include <QScopeGuard>
 #include <QToolButton>
 
 #include "GuiErrors.h"
@@ -95,6 +97,8 @@ void WaveformEditor::PreviewTick() {
     if (context_.CustomProc == nullptr) return;
     TCustomProc& proc = *context_.CustomProc;
     const bool holds = PreviewHoldsSong();
+    // Whatever happens below, the button ends up telling what it will do.
+    const auto show_mode = qScopeGuard([&] { view_.SetPartPlaying(part_mode_ && proc.IsPlaying); });
     view_.SetPlaying(holds && proc.IsPlaying);
     if (!holds) {
       part_mode_ = false;
@@ -118,6 +122,7 @@ void WaveformEditor::PreviewTick() {
         proc.PausePreview();
         part_mode_ = false;
         view_.SetPlayhead(static_cast<double>(part.end));
+        form_.pnlCurTime->setText(QString::fromStdString(sm::CurrentTimeText(part.end)));
         break;
     }
   });

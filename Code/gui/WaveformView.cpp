@@ -95,8 +95,8 @@ WaveformView::WaveformView(QWidget* parent) : QWidget(parent) {
       "QScrollBar::handle:horizontal { background: #34415c; min-width: 16px; border-radius: 4px; }"
       "QScrollBar::add-line, QScrollBar::sub-line { width: 0; }");
 
-  play_part_ =
-      MakeToolButton("btnPlayPart", QString::fromUtf8("\u25B6 Part"), "Play the part (F5)", this);
+  play_part_ = MakeToolButton("btnPlayPart", QString(), "Play the part (F5)", this);
+  SetPartPlaying(false);
   loop_ = MakeToolButton("btnLoopPart", "Loop", "Loop the part", this);
   loop_->setCheckable(true);
   zoom_to_part_ = MakeToolButton("btnZoomToPart", "Zoom to part", "Zoom to part", this);
@@ -214,6 +214,11 @@ void WaveformView::SetPlayhead(double seconds) {
   if (seconds == playhead_) return;
   playhead_ = seconds;
   update();
+}
+
+void WaveformView::SetPartPlaying(bool playing) {
+  play_part_->setText(playing ? QString::fromUtf8("\u275A\u275A Part")
+                              : QString::fromUtf8("\u25B6 Part"));
 }
 
 void WaveformView::ZoomToPart() {
@@ -352,7 +357,7 @@ void WaveformView::paintEvent(QPaintEvent*) {
 void WaveformView::PaintSecondTicks(QPainter& painter, const QRect& wave) const {
   const double pixels_per_second = 1.0 / timeline_.SecondsPerPixel();
   if (pixels_per_second < 6.0) return;
-  painter.setPen(QPen(QColor(0xc9, 0xd2, 0xe6, 90), 1.0));
+  painter.setPen(QPen(QColor(0xc9, 0xd2, 0xe6, 140), 1.0));
   const auto first = static_cast<int64_t>(std::ceil(timeline_.ViewStart()));
   for (int64_t s = first; s <= timeline_.ViewEnd(); ++s) {
     const double x = std::floor(timeline_.XAt(static_cast<double>(s))) + 0.5;

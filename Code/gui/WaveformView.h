@@ -63,6 +63,8 @@ class WaveformView : public QWidget {
   double Playhead() const { return playhead_; }
   // While the preview plays, a click away from the edges asks for a seek.
   void SetPlaying(bool playing) { playing_ = playing; }
+  // The play-the-part button shows whether the part plays (it then pauses).
+  void SetPartPlaying(bool playing);
 
   WaveformTimeline& Timeline() { return timeline_; }
   const WaveformTimeline& Timeline() const { return timeline_; }

@@ -273,17 +273,30 @@ class WaveformViewJourneyTest : public QObject {
 
   void playThePart_data() {
     QTest::addColumn<bool>("loop");
-    QTest::newRow("stops at End") << false;
-    QTest::newRow("loops back to Start") << true;
+    QTest::addColumn<QString>("how");  // "F5", "Space" on the view, or "button"
+    QTest::newRow("F5, stops at End") << false << "F5";
+    QTest::newRow("button, loops back to Start") << true << "button";
+    QTest::newRow("Space, stops at End") << false << "Space";
   }
   void playThePart() {
     QFETCH(bool, loop);
     LoadSong(short_);
     TypePart(2, 4);
-    Wave()->LoopButton()->setChecked(loop);
-    wi::PressOnWindow(&Form(), Qt::Key_F5);
+    QFETCH(QString, how);
+    if (loop) QTest::mouseClick(Wave()->LoopButton(), Qt::LeftButton);
+    QCOMPARE(Wave()->LoopButton()->isChecked(), loop);
+    if (how == "F5") {
+      wi::PressOnWindow(&Form(), Qt::Key_F5);
+    } else if (how == "Space") {
+      Wave()->setFocus(Qt::TabFocusReason);
+      wi::PressOnWindow(&Form(), Qt::Key_Space);
+    } else {
+      QTest::mouseClick(Wave()->PlayPartButton(), Qt::LeftButton);
+    }
     QTRY_VERIFY(Proc().IsPlaying);
     QVERIFY(Form().WaveformEditing()->PlayingPart());
+    // The button now pauses the part.
+    QTRY_VERIFY(Wave()->PlayPartButton()->text().startsWith(QString::fromUtf8("\u275A")));
     // Never before Start, never well past End; the playhead follows.
     double highest = 0.0;
     bool wrapped = false;
@@ -308,6 +321,8 @@ class WaveformViewJourneyTest : public QObject {
       QVERIFY(!Form().WaveformEditing()->PlayingPart());
       QVERIFY(Position() >= 4.0 - 0.05);
       QCOMPARE(Wave()->Playhead(), 4.0);
+      QCOMPARE(Form().pnlCurTime->text(), QString("00:00:04"));
+      QTRY_VERIFY(Wave()->PlayPartButton()->text().startsWith(QString::fromUtf8("\u25B6")));
     }
     // The spec's Stop still ends the preview.
     wi::PressOnWindow(&Form(), Qt::Key_T, Qt::ControlModifier);
