@@ -22,6 +22,7 @@
 #include "MarkerBar.h"
 #include "PictureButton.h"
 #include "SourceListView.h"
+#include "WaveformEditor.h"
 #include "WaveformView.h"
 
 namespace {
@@ -133,6 +134,8 @@ TFrmMainForm::~TFrmMainForm() {
   dxTreeSourceFileInfo->Model()->blockSignals(true);
   dxTreeSourceFileInfo->blockSignals(true);
   Panel1->blockSignals(true);
+  // It holds the preview graph, which goes before the children do.
+  delete waveform_editor_;
 }
 
 MainFormInputs& TFrmMainForm::Inputs() { return *inputs_; }

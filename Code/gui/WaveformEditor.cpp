@@ -62,7 +62,7 @@ double WaveformEditor::PositionSeconds() const { return graph_.CurrentPosition()
 
 void WaveformEditor::SeekTo(double seconds) {
   RunHandler(context_.Ui, [&] {
-    if (!PreviewHoldsSong()) return;
+    if (!PreviewHoldsSong() || !context_.CustomProc->IsPlaying) return;
     TCommonLib::SeekTo(graph_, static_cast<int64_t>(seconds * 1000));
     view_.SetPlayhead(seconds);
   });
@@ -79,6 +79,7 @@ void WaveformEditor::PlayPart() {
       } else {
         part_paused_ = false;
         proc.ResumePreview();
+        ticker_.start(kPlayheadInterval);
       }
       return;
     }
@@ -89,6 +90,7 @@ void WaveformEditor::PlayPart() {
     TCommonLib::SeekTo(graph_, view_.Part().start * 1000);
     if (!proc.IsPlaying) proc.ResumePreview();
     view_.SetPlayhead(static_cast<double>(view_.Part().start));
+    ticker_.start(kPlayheadInterval);
   });
 }
 
@@ -97,9 +99,11 @@ void WaveformEditor::PreviewTick() {
     if (context_.CustomProc == nullptr) return;
     TCustomProc& proc = *context_.CustomProc;
     const bool holds = PreviewHoldsSong();
+    // Quick while the song plays, for a smooth playhead; slow otherwise.
+    const int interval = holds && proc.IsPlaying ? kPlayheadInterval : kIdleInterval;
+    if (ticker_.interval() != interval) ticker_.setInterval(interval);
     // Whatever happens below, the button ends up telling what it will do.
     const auto show_mode = qScopeGuard([&] { view_.SetPartPlaying(part_mode_ && proc.IsPlaying); });
-    view_.SetPlaying(holds && proc.IsPlaying);
     if (!holds) {
       part_mode_ = false;
       view_.SetPlayhead(-1.0);

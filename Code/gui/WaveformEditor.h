@@ -29,6 +29,8 @@ class WaveformEditor : public QObject {
  public:
   // How often the playhead and the part's end are checked while playing.
   static constexpr int kPlayheadInterval = 30;
+  // How often it looks whether the preview started meanwhile.
+  static constexpr int kIdleInterval = 200;
 
   WaveformEditor(TFrmMainForm& form, TApplicationContext& context, MediaGraph& graph);
 

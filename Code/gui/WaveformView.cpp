@@ -417,7 +417,7 @@ void WaveformView::mousePressEvent(QMouseEvent* event) {
     update();
     return;
   }
-  if (playing_) emit seekRequested(std::clamp(timeline_.TimeAt(at.x()), 0.0, timeline_.Duration()));
+  emit seekRequested(std::clamp(timeline_.TimeAt(at.x()), 0.0, timeline_.Duration()));
 }
 
 void WaveformView::mouseMoveEvent(QMouseEvent* event) {

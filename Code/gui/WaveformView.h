@@ -61,8 +61,6 @@ class WaveformView : public QWidget {
   // The playhead in seconds; a negative time hides it.
   void SetPlayhead(double seconds);
   double Playhead() const { return playhead_; }
-  // While the preview plays, a click away from the edges asks for a seek.
-  void SetPlaying(bool playing) { playing_ = playing; }
   // The play-the-part button shows whether the part plays (it then pauses).
   void SetPartPlaying(bool playing);
 
@@ -91,7 +89,7 @@ class WaveformView : public QWidget {
   // An edge was moved by the mouse or the keys; `finished` once the drag or
   // key press is over. The part is already held to the typed-time rules.
   void edgeMoved(segment_marker::Part part, segment_marker::Edge edge, bool finished);
-  // A click while playing: play from there.
+  // A click away from the edges: play from there, if the song plays.
   void seekRequested(double seconds);
   // Play the part, or pause it while it plays (button and Space).
   void playPartRequested();
@@ -129,7 +127,6 @@ class WaveformView : public QWidget {
   segment_marker::Part part_;
   segment_marker::Edge focused_edge_ = segment_marker::Edge::Start;
   double playhead_ = -1.0;
-  bool playing_ = false;
   double hover_ = -1.0;
   Drag drag_ = Drag::None;
   double drag_last_x_ = 0.0;

@@ -333,6 +333,10 @@ class WaveformViewJourneyTest : public QObject {
   // A click away from the edges while the song plays moves the preview there.
   void clickWhilePlayingSeeks() {
     LoadSong(short_);
+    // Before Play a click neither starts the song nor moves an edge.
+    QTest::mouseClick(Wave(), Qt::LeftButton, Qt::NoModifier, PointAt(5.0));
+    QVERIFY(rig_->context->CommonLib->PreviewFile.empty());
+    QCOMPARE(Wave()->Part().start, 0);
     wi::PressOnWindow(&Form(), Qt::Key_P, Qt::ControlModifier);
     QTRY_VERIFY(Proc().IsPlaying);
     QTest::mouseClick(Wave(), Qt::LeftButton, Qt::NoModifier, PointAt(8.0));
