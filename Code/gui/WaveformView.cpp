@@ -164,7 +164,11 @@ void WaveformView::StartLoading(const QString& file) {
   const double listed = static_cast<double>(std::max<int64_t>(duration_, 1));
   EnvelopePool().start([link, path, listed] {
     const auto deliver = [&](std::vector<PeakPair> pairs, double seconds, bool complete) {
-      auto source = std::make_shared<const PeakPyramid>(std::move(pairs), seconds);
+      // A view that went (and with it, at exit, the application) set abort.
+      if (link->abort) return;
+      // No pairs: the file gives no waveform, which the view says.
+      std::shared_ptr<const EnvelopeSource> source;
+      if (!pairs.empty()) source = std::make_shared<const PeakPyramid>(std::move(pairs), seconds);
       // Posted to the application object, which outlives every view; the
       // link says on the window thread whether the view still wants it.
       QMetaObject::invokeMethod(
@@ -181,7 +185,8 @@ void WaveformView::StartLoading(const QString& file) {
       const MediaInfo info = ProbeMedia(path);
       if (info.duration_ms > 0) seconds = info.duration_ms / 1000.0;
     } catch (const MediaError&) {
-      return;  // nothing to draw; the view stays empty
+      deliver({}, seconds, true);
+      return;
     }
     if (link->abort) return;
     if (auto sketch = marker_waveform::Sketch(path, kSketchPairs, link->abort)) {
@@ -191,6 +196,8 @@ void WaveformView::StartLoading(const QString& file) {
     if (auto full =
             marker_waveform::Full(path, std::clamp(fine, kSketchPairs, kMostPairs), link->abort)) {
       deliver(std::move(*full), seconds, true);
+    } else {
+      deliver({}, seconds, true);
     }
   });
 }
@@ -304,7 +311,8 @@ void WaveformView::paintEvent(QPaintEvent*) {
   painter.drawImage(wave.topLeft(), cache_);
   if (!source_ && !file_.isEmpty()) {
     painter.setPen(kRulerText);
-    painter.drawText(wave, Qt::AlignCenter, "Reading the waveform\u2026");
+    painter.drawText(wave, Qt::AlignCenter,
+                     complete_ ? "No waveform for this file" : "Reading the waveform\u2026");
   }
 
   // Outside the part the song is dimmed.

@@ -48,7 +48,8 @@ class WaveformView : public QWidget {
   void ShowSong(const QString& file, int64_t duration);
   QString SongFile() const { return file_; }
   // Draws from `source` from now on; `complete` says it is the full envelope
-  // rather than the sketch. The timeline keeps its zoom.
+  // rather than the sketch (a null source with `complete`: the file gives
+  // none, and the view says so). The timeline keeps its zoom.
   void SetEnvelope(std::shared_ptr<const EnvelopeSource> source, bool complete);
   bool EnvelopeComplete() const { return complete_; }
   bool HasEnvelope() const { return source_ != nullptr; }

@@ -345,6 +345,24 @@ class WaveformViewJourneyTest : public QObject {
     QTRY_VERIFY(Wave()->Playhead() >= 7.8);
   }
 
+  // A file that gives no waveform ends the reading with nothing drawn
+  // rather than reading forever.
+  void aFileWithoutAudioEndsTheReading() {
+    const QString not_audio = sounds_.filePath("not_audio.mp3");
+    QFile file(not_audio);
+    QVERIFY(file.open(QIODevice::WriteOnly));
+    file.write(QByteArray(64 * 1024, 'x'));
+    file.close();
+    Wave()->ShowSong(not_audio, 10);
+    QTRY_VERIFY_WITH_TIMEOUT(Wave()->EnvelopeComplete(), 10000);
+    QVERIFY(!Wave()->HasEnvelope());
+    // The song chosen next is drawn as usual.
+    Wave()->ShowSong(short_, 12);
+    QVERIFY(!Wave()->EnvelopeComplete());
+    QTRY_VERIFY_WITH_TIMEOUT(Wave()->EnvelopeComplete(), 10000);
+    QVERIFY(Wave()->HasEnvelope());
+  }
+
   // The time under the mouse is shown.
   void showsTheTimeUnderTheMouse() {
     LoadSong(song_);
