@@ -15,9 +15,12 @@
 #include <vector>
 
 #include "AmrNbEncoder.h"
+#include "Fades.h"
 #include "FrameQueue.h"
 #include "LibavOwners.h"
+#include "Loudness.h"
 #include "OutputPlan.h"
+#include "PartFinisher.h"
 #include "ProgressLine.h"
 #include "SourceInput.h"
 #include "TemporaryOutput.h"
@@ -103,10 +106,80 @@ AVChannelLayout UsableLayout(const AVChannelLayout& layout) {
   return usable;
 }
 
+// Any of these makes the engine read the kept part twice: once to learn its
+// exact length (where the fade-out starts) and loudness, then to convert it.
+bool FinishesThePart(const EngineOptions& options) {
+  return options.fadeInSeconds.value_or(0) > 0 || options.fadeOutSeconds.value_or(0) > 0 ||
+         options.loudnessTarget.has_value();
+}
+
+// What the first reading found out about the kept part.
+struct PartMeasurement {
+  FadePlan fades;
+  std::optional<double> loudness;  // LUFS, faded; nullopt: silent or too short
+  std::optional<double> gainDb;    // to the target, through the limiter
+  std::vector<std::string> notes;
+};
+
+// The weight of each channel in the loudness sum (BS.1770): the LFE channel
+// counts for nothing, surround channels for 1.41, the others for 1.
+std::vector<double> LoudnessWeights(const AVChannelLayout& layout) {
+  std::vector<double> weights;
+  for (int c = 0; c < layout.nb_channels; ++c) {
+    switch (av_channel_layout_channel_from_index(&layout, static_cast<unsigned>(c))) {
+      case AV_CHAN_LOW_FREQUENCY:
+      case AV_CHAN_LOW_FREQUENCY_2:
+        weights.push_back(0.0);
+        break;
+      case AV_CHAN_SIDE_LEFT:
+      case AV_CHAN_SIDE_RIGHT:
+      case AV_CHAN_BACK_LEFT:
+      case AV_CHAN_BACK_RIGHT:
+        weights.push_back(1.41);
+        break;
+      default:
+        weights.push_back(1.0);
+    }
+  }
+  return weights;
+}
+
 class Conversion {
  public:
-  Conversion(const EngineOptions& options, std::ostream& console)
-      : options_(options), console_(console) {}
+  // `measured`: what the first reading found out; null when the part is
+  // converted as it stands (or this is the first reading).
+  Conversion(const EngineOptions& options, std::ostream& console,
+             const PartMeasurement* measured = nullptr)
+      : options_(options), console_(console), measured_(measured) {}
+
+  // The first reading of a finished part: decodes the kept part as the
+  // encoder would get it, without writing anything.
+  PartMeasurement MeasurePart() {
+    OpenInput();
+    if (S_ISFIFO(sourceFile_->info().st_mode)) {
+      throw OptionError(
+          "-fadein, -fadeout and -loudnorm read the source twice: it cannot be a pipe");
+    }
+    PlanTheOutput();
+    encoderFormat_ = AV_SAMPLE_FMT_FLT;
+    av_channel_layout_default(&encoderLayout_, OutputChannels());
+    const int rate = OutputRate();
+    meter_.emplace(rate, LoudnessWeights(encoderLayout_));
+    SeekInput();
+    ConvertPackets();
+    FlushDecoding();
+    meter_->Finish();
+    PartMeasurement measured;
+    measured.fades =
+        PlanFades(options_.fadeInSeconds.value_or(0), options_.fadeOutSeconds.value_or(0),
+                  meter_->samples(), rate, measured.notes);
+    if (options_.loudnessTarget) {
+      measured.loudness = meter_->Integrated(measured.fades);
+      measured.gainDb = meter_->GainFor(*options_.loudnessTarget, measured.fades,
+                                        TruePeakCeilingFor(plan_.codec));
+    }
+    return measured;
+  }
 
   void Run() {
     OpenInput();
@@ -212,6 +285,28 @@ class Conversion {
 
   void PlanTheOutput() {
     plan_ = PlanOutput(options_, decoder_->sample_rate, decoder_->ch_layout.nb_channels);
+    if (measured_) AddFinishingNotes();
+  }
+
+  int OutputRate() const {
+    return plan_.codec == "amr_nb" ? AmrNbEncoder::kSampleRate : plan_.sampleRate;
+  }
+  int OutputChannels() const { return plan_.codec == "amr_nb" ? 1 : plan_.channels; }
+
+  void AddFinishingNotes() {
+    plan_.notes.insert(plan_.notes.end(), measured_->notes.begin(), measured_->notes.end());
+    if (!options_.loudnessTarget) return;
+    char note[160];
+    if (options_.volumePercent && *options_.volumePercent != 100) {
+      plan_.notes.push_back("-loudnorm sets the gain; -vol is not applied");
+    }
+    if (measured_->loudness) {
+      std::snprintf(note, sizeof note, "the part measures %.2f LUFS; gain %+.2f dB to %.2f LUFS",
+                    *measured_->loudness, measured_->gainDb.value_or(0), *options_.loudnessTarget);
+    } else {
+      std::snprintf(note, sizeof note, "the part is silent or under 0.4 s; its level stays");
+    }
+    plan_.notes.push_back(note);
   }
 
   void PrintHeader() {
@@ -403,11 +498,15 @@ class Conversion {
                                        nullptr, graph_.get()),
           "cannot make the filter sink");
 
+    // A finished part leaves the graph as interleaved float, which the
+    // finishing stage (or, in the first reading, the meter) takes.
+    const bool finishing = meter_ || measured_;
     FilterPlan filterPlan;
     filterPlan.startSeconds = options_.startSeconds;
     filterPlan.durationSeconds = options_.durationSeconds;
-    filterPlan.volumePercent = options_.volumePercent.value_or(100);
-    filterPlan.sampleFormat = av_get_sample_fmt_name(encoderFormat_);
+    filterPlan.volumePercent = options_.loudnessTarget ? 100 : options_.volumePercent.value_or(100);
+    filterPlan.sampleFormat =
+        av_get_sample_fmt_name(finishing ? AV_SAMPLE_FMT_FLT : encoderFormat_);
     filterPlan.sampleRate = amr_ ? AmrNbEncoder::kSampleRate : plan_.sampleRate;
     filterPlan.channelLayout = LayoutText(encoderLayout_);
     const std::string description = FilterDescription(filterPlan);
@@ -435,7 +534,35 @@ class Conversion {
       throw ConversionError("cannot convert the audio of " + ShownText(options_.input) + what +
                             ": " + AvErrorText(configured));
     }
-    if (frameSize_ > 0) av_buffersink_set_frame_size(sink_, static_cast<unsigned>(frameSize_));
+    if (measured_) StartFinishing(filterPlan);
+    if (frameSize_ > 0 && !finishing) {
+      av_buffersink_set_frame_size(sink_, static_cast<unsigned>(frameSize_));
+    }
+  }
+
+  void StartFinishing(const FilterPlan& filterPlan) {
+    FinishingPlan finishing;
+    finishing.fades = measured_->fades;
+    if (measured_->gainDb) finishing.gain = std::pow(10.0, *measured_->gainDb / 20.0);
+    finishing.limit = options_.loudnessTarget.has_value();
+    finishing.ceilingDb = TruePeakCeilingFor(plan_.codec);
+    finishing.sampleRate = filterPlan.sampleRate;
+    finishing.channelLayout = filterPlan.channelLayout;
+    finishing.sampleFormat = av_get_sample_fmt_name(encoderFormat_);
+    finishing.frameSize = frameSize_;
+    finisher_ =
+        std::make_unique<PartFinisher>(finishing, [this](AVFrame* frame) { Deliver(frame); });
+  }
+
+  // Where a frame that leaves the filter graph goes.
+  void Filtered(AVFrame* frame) {
+    if (meter_) {
+      meter_->Add(reinterpret_cast<const float*>(frame->data[0]), frame->nb_samples);
+    } else if (finisher_) {
+      finisher_->Add(*frame);
+    } else {
+      Deliver(frame);
+    }
   }
 
   void ConvertPackets() {
@@ -567,7 +694,7 @@ class Conversion {
         return;
       }
       Check(got, "cannot filter the audio");
-      Deliver(filtered_.get());
+      Filtered(filtered_.get());
       av_frame_unref(filtered_.get());
     }
   }
@@ -680,6 +807,19 @@ class Conversion {
   }
 
   void FlushEverything() {
+    FlushDecoding();
+    if (finisher_) finisher_->Finish();
+    FinishEncodeThread();
+    if (samplesEncoded_ == 0) {
+      throw ConversionError(StartsPastTheEnd()
+                                ? PastTheEndReason()
+                                : "no audio could be decoded from " + ShownText(options_.input));
+    }
+    Encode(nullptr);
+  }
+
+  // Decodes and filters what the decoder and the filters still hold.
+  void FlushDecoding() {
     if (!filterDone_) Decode(nullptr);
     if (!filterDone_) FlushChangedPart();
     if (!graph_ && StartsPastTheEnd()) throw ConversionError(PastTheEndReason());
@@ -689,13 +829,6 @@ class Conversion {
       Check(av_buffersrc_add_frame_flags(source_, nullptr, 0), "cannot finish the filters");
       PullFiltered();
     }
-    FinishEncodeThread();
-    if (samplesEncoded_ == 0) {
-      throw ConversionError(StartsPastTheEnd()
-                                ? PastTheEndReason()
-                                : "no audio could be decoded from " + ShownText(options_.input));
-    }
-    Encode(nullptr);
   }
 
   void FinishOutput() {
@@ -728,6 +861,9 @@ class Conversion {
 
   const EngineOptions& options_;
   std::ostream& console_;
+  const PartMeasurement* measured_;     // the second reading of a finished part
+  std::optional<LoudnessMeter> meter_;  // the first reading of a finished part
+  std::unique_ptr<PartFinisher> finisher_;
   OutputPlan plan_;
 
   std::unique_ptr<SourceInput> sourceFile_;  // outlives input_, which reads through it
@@ -828,7 +964,15 @@ std::string FilterDescription(const FilterPlan& plan) {
 }
 
 void Convert(const EngineOptions& options, std::ostream& console) {
-  Conversion conversion(options, console);
+  if (!FinishesThePart(options)) {
+    Conversion conversion(options, console);
+    conversion.Run();
+    return;
+  }
+  // The first reading prints nothing: its notes (a failed seek) would come twice.
+  std::ostream quiet(nullptr);
+  const PartMeasurement measured = Conversion(options, quiet).MeasurePart();
+  Conversion conversion(options, console, &measured);
   conversion.Run();
 }
 
