@@ -507,7 +507,7 @@ class Conversion {
     filterPlan.volumePercent = options_.loudnessTarget ? 100 : options_.volumePercent.value_or(100);
     filterPlan.sampleFormat =
         av_get_sample_fmt_name(finishing ? AV_SAMPLE_FMT_FLT : encoderFormat_);
-    filterPlan.sampleRate = amr_ ? AmrNbEncoder::kSampleRate : plan_.sampleRate;
+    filterPlan.sampleRate = OutputRate();
     filterPlan.channelLayout = LayoutText(encoderLayout_);
     const std::string description = FilterDescription(filterPlan);
 

@@ -11,6 +11,31 @@ constexpr double kAbsoluteGate = -70.0;  // LUFS
 constexpr double kRelativeGate = -10.0;  // LU under the mean of the blocks above the absolute gate
 constexpr int kBlockParts = 4;           // a 400 ms block is four 100 ms parts
 constexpr int kOversampling = 4;
+constexpr int kHalfTaps = TruePeakDetector::kHalfTaps;
+
+// A windowed sinc (Hann window over kHalfTaps samples on each side) for
+// each point between two samples: taps[j] weighs sample m - kHalfTaps + 1 + j
+// for a point after sample m.
+std::vector<std::vector<float>> InterpolationTaps() {
+  std::vector<std::vector<float>> phases;
+  for (int p = 1; p < kOversampling; ++p) {
+    const double offset = static_cast<double>(p) / kOversampling;
+    std::vector<float> taps;
+    for (int k = -kHalfTaps + 1; k <= kHalfTaps; ++k) {
+      const double t = offset - k;  // from sample m + k to the point m + offset
+      const double sinc = std::sin(std::numbers::pi * t) / (std::numbers::pi * t);
+      taps.push_back(
+          static_cast<float>(sinc * (0.5 + 0.5 * std::cos(std::numbers::pi * t / kHalfTaps))));
+    }
+    phases.push_back(std::move(taps));
+  }
+  return phases;
+}
+
+const std::vector<std::vector<float>>& Taps() {
+  static const std::vector<std::vector<float>> taps = InterpolationTaps();
+  return taps;
+}
 
 double BlockLoudness(double meanSquare) { return -0.691 + 10.0 * std::log10(meanSquare); }
 double Linear(double db) { return std::pow(10.0, db / 20.0); }
@@ -24,41 +49,53 @@ double ReleaseFactor(int sampleRate) {
 }  // namespace
 
 TruePeakDetector::TruePeakDetector(int channels)
-    : channels_(channels), ring_(static_cast<size_t>(2 * kHalfTaps * channels), 0.0f) {
-  // A windowed sinc (Hann window over kHalfTaps samples on each side) for
-  // each point between two samples.
-  for (int p = 1; p < kOversampling; ++p) {
-    const double offset = static_cast<double>(p) / kOversampling;
-    std::vector<double> taps;
-    for (int k = -kHalfTaps + 1; k <= kHalfTaps; ++k) {
-      const double t = offset - k;  // from sample m + k to the point m + offset
-      const double sinc = std::sin(std::numbers::pi * t) / (std::numbers::pi * t);
-      taps.push_back(sinc * (0.5 + 0.5 * std::cos(std::numbers::pi * t / kHalfTaps)));
-    }
-    phases_.push_back(std::move(taps));
+    : channels_(channels),
+      phases_(Taps()),
+      ring_(static_cast<size_t>(4 * kHalfTaps * channels), 0.0f),
+      frameLargest_(2 * kHalfTaps, 0.0f) {
+  for (const std::vector<float>& taps : phases_) {
+    float sum = 0;
+    for (float tap : taps) sum += std::abs(tap);
+    largestGain_ = std::max(largestGain_, sum);
   }
 }
 
-float TruePeakDetector::Push(const float* frame) {
-  const int64_t ringFrames = 2 * kHalfTaps;
-  std::copy_n(frame, channels_, &ring_[static_cast<size_t>(pushed_ % ringFrames) * channels_]);
-  const int64_t latest = pushed_++;
-  const int64_t c = latest - kDelay;  // the sample whose peak is now known
-  if (c < 0) return 0.0f;
-  auto at = [&](int64_t index, int channel) {
-    return index < 0 ? 0.0f : ring_[static_cast<size_t>(index % ringFrames) * channels_ + channel];
-  };
-  float peak = 0;
-  for (int ch = 0; ch < channels_; ++ch) peak = std::max(peak, std::abs(at(c, ch)));
-  // The points between sample c - 1 and c use samples c - kHalfTaps to c + kHalfTaps - 1.
-  const int64_t m = c - 1;
-  for (const std::vector<double>& taps : phases_) {
-    for (int ch = 0; ch < channels_; ++ch) {
-      double value = 0;
-      for (int k = -kHalfTaps + 1; k <= kHalfTaps; ++k) {
-        value += taps[static_cast<size_t>(k + kHalfTaps - 1)] * at(m + k, ch);
+float TruePeakDetector::Push(const float* frame, float ignoredBelow) {
+  constexpr int64_t kWindow = 2 * kHalfTaps;
+  const auto slot = static_cast<size_t>(pushed_ % kWindow);
+  std::copy_n(frame, channels_, &ring_[slot * channels_]);
+  std::copy_n(frame, channels_, &ring_[(slot + kWindow) * channels_]);
+  const int64_t c = pushed_++ - kDelay;  // the sample whose peak is now known
+  // The largest sample of the window, updated in constant time on the whole.
+  float largest = 0;
+  for (int ch = 0; ch < channels_; ++ch) largest = std::max(largest, std::abs(frame[ch]));
+  frameLargest_[slot] = largest;
+  if (largest >= windowLargest_) {
+    windowLargest_ = largest;
+    largestAge_ = 0;
+  } else if (++largestAge_ >= kWindow) {
+    windowLargest_ = 0;
+    for (int age = 0; age < kWindow; ++age) {
+      const float value = frameLargest_[static_cast<size_t>((slot + kWindow - age) % kWindow)];
+      if (value > windowLargest_) {
+        windowLargest_ = value;
+        largestAge_ = age;
       }
-      peak = std::max(peak, static_cast<float>(std::abs(value)));
+    }
+  }
+  if (c < 0) return 0.0f;
+  // Frames c - kHalfTaps .. c + kHalfTaps - 1, oldest first.
+  const float* window = &ring_[(slot + 1) * channels_];
+  const float* sample = window + static_cast<size_t>(kHalfTaps) * channels_;
+  float peak = 0;
+  for (int ch = 0; ch < channels_; ++ch) peak = std::max(peak, std::abs(sample[ch]));
+  if (windowLargest_ * largestGain_ <= std::max(ignoredBelow, peak)) return peak;
+  // The points between sample c - 1 and c.
+  for (const std::vector<float>& taps : phases_) {
+    for (int ch = 0; ch < channels_; ++ch) {
+      float value = 0;
+      for (size_t j = 0; j < taps.size(); ++j) value += taps[j] * window[j * channels_ + ch];
+      peak = std::max(peak, std::abs(value));
     }
   }
   return peak;
@@ -68,9 +105,10 @@ LoudnessMeter::LoudnessMeter(int sampleRate, std::vector<double> channelWeights)
     : sampleRate_(sampleRate),
       weights_(std::move(channelWeights)),
       state_(weights_.size() * 4, 0.0),
-      detector_(static_cast<int>(weights_.size())),
+      recentFrames_(4 * kHalfTaps),
       blockSamples_((sampleRate + 5) / 10),
       entrySamples_(std::max(1, sampleRate / 1000)) {
+  recent_.assign(static_cast<size_t>(recentFrames_) * weights_.size(), 0.0f);
   // The K-weighting filter of BS.1770 (a high shelf of +4 dB above about
   // 1.5 kHz, then a high-pass at 38 Hz), its published analogue prototype
   // brought to this sample rate by the bilinear transform.
@@ -104,33 +142,62 @@ void LoudnessMeter::Add(const float* interleaved, int frames) {
       s[3] = highPass_.b2 * y1 - highPass_.a2 * y2;
       power += weights_[c] * y2 * y2;
     }
-    // The detector lags by a fraction of a millisecond: its peak goes to the
-    // entry open now, which is near enough for foreseeing the limiter.
-    open_.peak = std::max(open_.peak, detector_.Push(frame));
+    std::copy_n(frame, channels,
+                &recent_[static_cast<size_t>(samples_ % recentFrames_) * channels]);
+    for (size_t c = 0; c < channels; ++c) {
+      if (std::abs(frame[c]) > largestValue_) {
+        largestValue_ = std::abs(frame[c]);
+        largest_ = {entries_.size(), samples_, static_cast<int>(c)};
+      }
+    }
     open_.energy += static_cast<float>(power);
     ++samples_;
+    while (!waiting_.empty() && waiting_.front().index + kHalfTaps < samples_) {
+      OversampleAround(waiting_.front());
+      waiting_.pop_front();
+    }
     // An entry never spans two 100 ms parts, so that the parts stay exact.
     if (samples_ - open_.first == entrySamples_ || samples_ % blockSamples_ == 0) CloseEntry();
   }
 }
 
+// An entry's true peak is taken next to its largest sample only: the peak
+// between samples lies beside a large sample, and one look per millisecond
+// rather than one per sample keeps the first reading little more than a
+// decode.
 void LoudnessMeter::CloseEntry() {
+  open_.peak = largestValue_;
   entries_.push_back(open_);
+  if (largestValue_ > 0) waiting_.push_back(largest_);
   open_ = {0, 0, samples_};
+  largestValue_ = 0;
+}
+
+void LoudnessMeter::OversampleAround(const Largest& largest) {
+  const size_t channels = weights_.size();
+  auto at = [&](int64_t index) {
+    if (index < 0 || index >= samples_ || index <= samples_ - recentFrames_) return 0.0f;
+    return recent_[static_cast<size_t>(index % recentFrames_) * channels +
+                   static_cast<size_t>(largest.channel)];
+  };
+  float& peak = entries_[largest.entry].peak;
+  // The points before and after the largest sample.
+  for (const int64_t m : {largest.index - 1, largest.index}) {
+    for (const std::vector<float>& taps : Taps()) {
+      float value = 0;
+      for (size_t j = 0; j < taps.size(); ++j) {
+        value += taps[j] * at(m - kHalfTaps + 1 + static_cast<int64_t>(j));
+      }
+      peak = std::max(peak, std::abs(value));
+    }
+  }
 }
 
 void LoudnessMeter::Finish() {
-  const std::vector<float> silence(weights_.size(), 0.0f);
-  float peak = 0;
-  for (int i = 0; i < TruePeakDetector::kDelay; ++i) {
-    peak = std::max(peak, detector_.Push(silence.data()));
-  }
-  open_.peak = std::max(open_.peak, peak);
-  if (samples_ > open_.first) {
-    CloseEntry();
-  } else if (!entries_.empty()) {
-    entries_.back().peak = std::max(entries_.back().peak, peak);
-  }
+  if (samples_ > open_.first) CloseEntry();
+  // The samples after the end are silence.
+  for (const Largest& largest : waiting_) OversampleAround(largest);
+  waiting_.clear();
 }
 
 double TruePeakCeilingFor(const std::string& codec) {
@@ -254,20 +321,24 @@ TruePeakLimiter::TruePeakLimiter(int sampleRate, int channels, double ceilingDb)
 void TruePeakLimiter::Push(const float* frame, std::vector<float>& out) {
   const int64_t v = pushed_++;
   std::copy_n(frame, channels_, &ring_[static_cast<size_t>(v % ringFrames_) * channels_]);
-  const double peak = detector_.Push(frame);
+  const double peak = detector_.Push(frame, static_cast<float>(ceiling_));
   const int64_t c = v - TruePeakDetector::kDelay;  // the sample that peak belongs to
   if (c < 0) return;
   const double needed = peak > ceiling_ ? ceiling_ / peak : 1.0;
-  while (!window_.empty() && window_.back().second >= needed) window_.pop_back();
-  window_.emplace_back(c, needed);
+  // Only samples that need the gain down are kept: an empty window means 1.
+  if (needed < 1.0) {
+    while (!window_.empty() && window_.back().second >= needed) window_.pop_back();
+    window_.emplace_back(c, needed);
+  }
   // The gain for sample j is the lowest needed over j .. j + L - 1, released
   // slowly back to unity, then averaged over the L gains up to j: each of
   // those L values is at most the need of sample j, so no peak passes the
   // ceiling, and the average makes the fall smooth.
   const int64_t j = c - lookAhead_ + 1;
   if (j < 0) return;
-  while (window_.front().first < j) window_.pop_front();
-  released_ = std::min(window_.front().second, 1.0 - (1.0 - released_) * releaseFactor_);
+  while (!window_.empty() && window_.front().first < j) window_.pop_front();
+  const double lowest = window_.empty() ? 1.0 : window_.front().second;
+  released_ = std::min(lowest, 1.0 - (1.0 - released_) * releaseFactor_);
   double& slot = box_[static_cast<size_t>(j % lookAhead_)];
   boxSum_ += released_ - slot;
   slot = released_;

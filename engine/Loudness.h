@@ -24,21 +24,30 @@
 namespace evc {
 
 // The true peak of each sample and of the three points between it and the
-// sample before, over all channels, found with a windowed-sinc interpolator.
-// It lags the input by kDelay samples.
+// sample before (4x oversampling), over all channels, found with a
+// windowed-sinc interpolator. It lags the input by kDelay samples.
 class TruePeakDetector {
  public:
   static constexpr int kHalfTaps = 8;  // interpolation taps on each side
   static constexpr int kDelay = kHalfTaps - 1;
   explicit TruePeakDetector(int channels);
   // Takes one frame and returns the true peak of the frame kDelay before it
-  // (0 for the first kDelay frames).
-  float Push(const float* frame);
+  // (0 for the first kDelay frames). When no point between samples can
+  // rise above `ignoredBelow` (the samples around are too low for that), the
+  // samples' own peak is returned without oversampling: callers that only
+  // ask whether a peak passes a level save most of the work.
+  float Push(const float* frame, float ignoredBelow = 0);
 
  private:
   int channels_;
-  std::vector<std::vector<double>> phases_;  // taps for 1/4, 2/4 and 3/4
-  std::vector<float> ring_;                  // the last 2 * kHalfTaps frames
+  std::vector<std::vector<float>> phases_;  // taps for each point between samples
+  float largestGain_ = 0;  // the most any point can be above the largest sample around
+  // The last 2 * kHalfTaps frames, written twice, so that they can always
+  // be read in one piece.
+  std::vector<float> ring_;
+  std::vector<float> frameLargest_;  // each window frame's largest absolute value
+  float windowLargest_ = 0;          // the largest of those, kept as frames come and go
+  int largestAge_ = 0;               // frames since the one that holds it
   int64_t pushed_ = 0;
 };
 
@@ -74,7 +83,15 @@ class LoudnessMeter {
     float peak;     // true peak
     int64_t first;  // index of the entry's first sample
   };
+  // The largest sample of an entry, whose neighbourhood is oversampled once
+  // the samples after it have come.
+  struct Largest {
+    size_t entry;
+    int64_t index;
+    int channel;
+  };
   void CloseEntry();
+  void OversampleAround(const Largest& largest);
 
   int sampleRate_;
   std::vector<double> weights_;
@@ -83,9 +100,13 @@ class LoudnessMeter {
   };
   Biquad shelf_{}, highPass_{};
   std::vector<double> state_;  // four values per channel
-  TruePeakDetector detector_;
-  int64_t blockSamples_;  // samples in 100 ms
-  int64_t entrySamples_;  // samples in an entry, about 1 ms
+  std::vector<float> recent_;  // the last frames, for oversampling
+  int64_t recentFrames_;
+  Largest largest_{0, 0, 0};
+  float largestValue_ = 0;
+  std::deque<Largest> waiting_;  // largest samples whose later neighbours are still to come
+  int64_t blockSamples_;         // samples in 100 ms
+  int64_t entrySamples_;         // samples in an entry, about 1 ms
   std::vector<Entry> entries_;
   Entry open_{0, 0, 0};
   int64_t samples_ = 0;
