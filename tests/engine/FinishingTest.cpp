@@ -147,6 +147,12 @@ double IntendedGain(double secondsIntoFade, double fadeSeconds) {
   return std::pow(std::sin(std::numbers::pi / 2 * x), 2);
 }
 
+bool SameBytes(const std::string& first, const std::string& second) {
+  std::ifstream a(first, std::ios::binary);
+  std::ifstream b(second, std::ios::binary);
+  return std::equal(std::istreambuf_iterator<char>(a), {}, std::istreambuf_iterator<char>(b), {});
+}
+
 struct OutputType {
   std::string extension;
   std::vector<std::string> options;
@@ -289,6 +295,21 @@ TEST(Finishing, AFadeLongerThanHalfThePartIsShortenedWithANote) {
               20 * std::log10(0.5), 0.2);
 }
 
+TEST(Finishing, LoudnormReplacesTheGainOfVol) {
+  Folder folder;
+  const RunResult plain = RunEngine({"-y", "-i", Music("normal"), "-ss", "3", "-t", "10",
+                                     "-loudnorm", "-20", folder / "plain.wav"});
+  const RunResult loud = RunEngine({"-y", "-i", Music("normal"), "-vol", "300", "-ss", "3", "-t",
+                                    "10", "-loudnorm", "-20", folder / "vol.wav"});
+  ASSERT_EQ(plain.exitCode, 0) << plain.output;
+  ASSERT_EQ(loud.exitCode, 0) << loud.output;
+  EXPECT_NE(loud.output.find("Note: -loudnorm sets the gain; -vol is not applied"),
+            std::string::npos)
+      << loud.output;
+  EXPECT_TRUE(SameBytes(folder / "plain.wav", folder / "vol.wav"));
+  EXPECT_NEAR(MeasureWithFfmpeg(folder / "vol.wav").integrated, -20.0, 0.2);
+}
+
 TEST(Finishing, ZeroFadesLeaveTheOutputAsItWasByteForByte) {
   Folder folder;
   for (const std::string extension : {"mp3", "wav"}) {
@@ -298,10 +319,7 @@ TEST(Finishing, ZeroFadesLeaveTheOutputAsItWasByteForByte) {
                                       "0", "-fadeout", "0", folder / ("zero." + extension)});
     ASSERT_EQ(plain.exitCode, 0) << plain.output;
     ASSERT_EQ(zero.exitCode, 0) << zero.output;
-    std::ifstream a(folder / ("plain." + extension), std::ios::binary);
-    std::ifstream b(folder / ("zero." + extension), std::ios::binary);
-    EXPECT_TRUE(
-        std::equal(std::istreambuf_iterator<char>(a), {}, std::istreambuf_iterator<char>(b), {}))
+    EXPECT_TRUE(SameBytes(folder / ("plain." + extension), folder / ("zero." + extension)))
         << extension;
   }
 }
@@ -316,10 +334,7 @@ TEST(Finishing, OneThreadWritesTheBytesOfTwo) {
   one.push_back(folder / "one.mp3");
   ASSERT_EQ(RunEngine(two).exitCode, 0);
   ASSERT_EQ(RunEngine(one, {"EVC_SINGLE_THREAD=1"}).exitCode, 0);
-  std::ifstream a(folder / "two.mp3", std::ios::binary);
-  std::ifstream b(folder / "one.mp3", std::ios::binary);
-  EXPECT_TRUE(
-      std::equal(std::istreambuf_iterator<char>(a), {}, std::istreambuf_iterator<char>(b), {}));
+  EXPECT_TRUE(SameBytes(folder / "two.mp3", folder / "one.mp3"));
 }
 
 struct Refusal {
