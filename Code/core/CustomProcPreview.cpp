@@ -5,8 +5,6 @@
 
 #include "UnitCustomProc.h"
 
-void TCommonLib::SeekTo(MediaGraph& graph, int64_t milliseconds) { graph.SeekTo(milliseconds); }
-
 void TCustomProc::SetPreviewCollaborators(MediaGraph* graph, SourceFileList* list,
                                           PreviewControls* controls) {
   preview_graph_ = graph;
