@@ -66,7 +66,7 @@ constexpr int kMostChannels = 64;
 constexpr size_t kMostTagBytes = 1024;
 
 void Check(int result, const std::string& what) {
-  if (result < 0) throw ConversionError(what + ": " + AvErrorText(result));
+  if (result < 0) throw JobError(what + ": " + AvErrorText(result));
 }
 
 std::string Number(double value) {
@@ -197,7 +197,7 @@ class Conversion {
   void OpenInput() {
     sourceFile_ = std::make_unique<SourceInput>(options_.input);
     AVFormatContext* raw = avformat_alloc_context();
-    if (!raw) throw ConversionError("out of memory for reading " + ShownText(options_.input));
+    if (!raw) throw JobError("out of memory for reading " + ShownText(options_.input));
     raw->pb = sourceFile_->io();
     raw->flags |= AVFMT_FLAG_CUSTOM_IO;
     // A playlist or a reference inside the source never makes the library
@@ -209,11 +209,11 @@ class Conversion {
     raw->probesize = 5'000'000;
     raw->max_analyze_duration = 5 * AV_TIME_BASE;
     const int opened = avformat_open_input(&raw, options_.input.c_str(), nullptr, nullptr);
-    if (opened < 0) throw ConversionError(sourceFile_->OpenFailureReason(opened));
+    if (opened < 0) throw JobError(sourceFile_->OpenFailureReason(opened));
     input_.reset(raw);
     const int found = avformat_find_stream_info(input_.get(), nullptr);
     if (found < 0 && !sourceFile_->stopReason().empty())
-      throw ConversionError(sourceFile_->stopReason());
+      throw JobError(sourceFile_->stopReason());
     Check(found, "cannot read the streams of " + ShownText(options_.input));
 
     for (unsigned i = 0; i < input_->nb_streams; ++i) {
@@ -226,16 +226,16 @@ class Conversion {
         stream->discard = AVDISCARD_ALL;  // video and cover pictures are never read
       }
     }
-    if (!inStream_) throw ConversionError("no audio in " + ShownText(options_.input));
+    if (!inStream_) throw JobError("no audio in " + ShownText(options_.input));
 
     const AVCodec* codec = avcodec_find_decoder(inStream_->codecpar->codec_id);
     if (!codec) {
-      throw ConversionError("no decoder for the " +
+      throw JobError("no decoder for the " +
                             std::string(avcodec_get_name(inStream_->codecpar->codec_id)) +
                             " audio of " + ShownText(options_.input));
     }
     decoder_.reset(avcodec_alloc_context3(codec));
-    if (!decoder_) throw ConversionError("out of memory for the decoder");
+    if (!decoder_) throw JobError("out of memory for the decoder");
     Check(avcodec_parameters_to_context(decoder_.get(), inStream_->codecpar),
           "cannot set up the " + std::string(codec->name) + " decoder");
     decoder_->pkt_timebase = inStream_->time_base;
@@ -244,15 +244,15 @@ class Conversion {
     // A start past a known end fails before any file is made.
     if (StartsPastTheEnd() && input_->duration > 0 &&
         *options_.startSeconds * AV_TIME_BASE >= static_cast<double>(input_->duration)) {
-      throw ConversionError(PastTheEndReason());
+      throw JobError(PastTheEndReason());
     }
     if (decoder_->sample_rate <= 0 || decoder_->ch_layout.nb_channels <= 0) {
-      if (!sourceFile_->stopReason().empty()) throw ConversionError(sourceFile_->stopReason());
-      throw ConversionError("cannot tell the sample rate and channels of " +
+      if (!sourceFile_->stopReason().empty()) throw JobError(sourceFile_->stopReason());
+      throw JobError("cannot tell the sample rate and channels of " +
                             ShownText(options_.input));
     }
     if (decoder_->ch_layout.nb_channels > kMostChannels) {
-      throw ConversionError("the audio of " + ShownText(options_.input) + " has " +
+      throw JobError("the audio of " + ShownText(options_.input) + " has " +
                             std::to_string(decoder_->ch_layout.nb_channels) +
                             " channels; the engine converts at most " +
                             std::to_string(kMostChannels));
@@ -365,7 +365,7 @@ class Conversion {
     frameSize_ = AmrNbEncoder::kFrameSamples;
     av_channel_layout_default(&encoderLayout_, 1);
     outStream_ = avformat_new_stream(output_.get(), nullptr);
-    if (!outStream_) throw ConversionError("out of memory for the output stream");
+    if (!outStream_) throw JobError("out of memory for the output stream");
     outStream_->codecpar->codec_type = AVMEDIA_TYPE_AUDIO;
     outStream_->codecpar->codec_id = AV_CODEC_ID_AMR_NB;
     outStream_->codecpar->sample_rate = AmrNbEncoder::kSampleRate;
@@ -377,7 +377,7 @@ class Conversion {
 
   void OpenLibavEncoder() {
     const AVCodec* codec = avcodec_find_encoder_by_name(plan_.encoderName.c_str());
-    if (!codec) throw ConversionError("this system's FFmpeg has no " + plan_.encoderName);
+    if (!codec) throw JobError("this system's FFmpeg has no " + plan_.encoderName);
 
     // The decoders of compressed audio give planar float; an encoder that takes
     // it needs no sample format conversion.
@@ -411,7 +411,7 @@ class Conversion {
     int opened = AVERROR(EINVAL);
     for (int64_t bitrate : bitrates) {
       encoder_.reset(avcodec_alloc_context3(codec));
-      if (!encoder_) throw ConversionError("out of memory for the encoder");
+      if (!encoder_) throw JobError("out of memory for the encoder");
       encoder_->sample_fmt = encoderFormat_;
       encoder_->sample_rate = plan_.sampleRate;
       av_channel_layout_copy(&encoder_->ch_layout, &encoderLayout_);
@@ -443,7 +443,7 @@ class Conversion {
         (codec->capabilities & AV_CODEC_CAP_VARIABLE_FRAME_SIZE) ? 0 : encoder_->frame_size;
 
     outStream_ = avformat_new_stream(output_.get(), nullptr);
-    if (!outStream_) throw ConversionError("out of memory for the output stream");
+    if (!outStream_) throw JobError("out of memory for the output stream");
     Check(avcodec_parameters_from_context(outStream_->codecpar, encoder_.get()),
           "cannot describe the output stream");
     outStream_->time_base = encoderTimeBase_;
@@ -478,7 +478,7 @@ class Conversion {
 
   void InitFilters(const AVFrame& first) {
     graph_.reset(avfilter_graph_alloc());
-    if (!graph_) throw ConversionError("out of memory for the filter graph");
+    if (!graph_) throw JobError("out of memory for the filter graph");
     // One thread: the graph is a handful of cheap filters, and the machine's
     // other cores are better left to the other jobs.
     graph_->nb_threads = 1;
@@ -513,7 +513,7 @@ class Conversion {
 
     FilterInOutPtr outputs(avfilter_inout_alloc());
     FilterInOutPtr inputs(avfilter_inout_alloc());
-    if (!outputs || !inputs) throw ConversionError("out of memory for the filter graph");
+    if (!outputs || !inputs) throw JobError("out of memory for the filter graph");
     outputs->name = av_strdup("in");
     outputs->filter_ctx = source_;
     inputs->name = av_strdup("out");
@@ -531,7 +531,7 @@ class Conversion {
       std::snprintf(what, sizeof what, " (%d Hz, %d channels, %s) to %d Hz with %d channels",
                     inputRate_, inputLayout_.nb_channels, av_get_sample_fmt_name(inputFormat_),
                     filterPlan.sampleRate, encoderLayout_.nb_channels);
-      throw ConversionError("cannot convert the audio of " + ShownText(options_.input) + what +
+      throw JobError("cannot convert the audio of " + ShownText(options_.input) + what +
                             ": " + AvErrorText(configured));
     }
     if (measured_) StartFinishing(filterPlan);
@@ -567,14 +567,14 @@ class Conversion {
 
   void ConvertPackets() {
     PacketPtr packet(av_packet_alloc());
-    if (!packet || !decoded_ || !filtered_) throw ConversionError("out of memory");
+    if (!packet || !decoded_ || !filtered_) throw JobError("out of memory");
     while (!filterDone_) {
       const int read = av_read_frame(input_.get(), packet.get());
       if (read == AVERROR_EOF) break;
       if (read < 0) {
         const std::string& stop = sourceFile_->stopReason();
         if (!graph_ || sourceFile_->stalled()) {
-          if (!stop.empty()) throw ConversionError(stop);
+          if (!stop.empty()) throw JobError(stop);
           Check(read, "cannot read " + ShownText(options_.input));
         }
         // A damaged tail, or one too long to hold any audio: keep what was
@@ -653,7 +653,7 @@ class Conversion {
 
   void ResampleAndFilter(const AVFrame* input) {
     FramePtr part(av_frame_alloc());
-    if (!part) throw ConversionError("out of memory");
+    if (!part) throw JobError("out of memory");
     part->format = inputFormat_;
     part->sample_rate = inputRate_;
     Check(av_channel_layout_copy(&part->ch_layout, &inputLayout_), "out of memory");
@@ -712,7 +712,7 @@ class Conversion {
     const int sent = avcodec_send_frame(encoder_.get(), frame);
     if (sent < 0 && !(sent == AVERROR_EOF && !frame)) Check(sent, "cannot encode the audio");
     PacketPtr packet(av_packet_alloc());
-    if (!packet) throw ConversionError("out of memory");
+    if (!packet) throw JobError("out of memory");
     while (true) {
       const int received = avcodec_receive_packet(encoder_.get(), packet.get());
       if (received == AVERROR(EAGAIN) || received == AVERROR_EOF) return;
@@ -729,7 +729,7 @@ class Conversion {
     std::memcpy(samples.data(), frame.data[0], sizeof(int16_t) * static_cast<size_t>(count));
     const std::vector<uint8_t> bytes = amr_->EncodeFrame(samples.data());
     PacketPtr packet(av_packet_alloc());
-    if (!packet) throw ConversionError("out of memory");
+    if (!packet) throw JobError("out of memory");
     Check(av_new_packet(packet.get(), static_cast<int>(bytes.size())), "out of memory");
     std::memcpy(packet->data, bytes.data(), bytes.size());
     packet->pts = packet->dts = frame.pts;
@@ -782,11 +782,11 @@ class Conversion {
       return;
     }
     FramePtr queued(av_frame_alloc());
-    if (!queued) throw ConversionError("out of memory");
+    if (!queued) throw JobError("out of memory");
     av_frame_move_ref(queued.get(), frame);
     if (!encodeThread_->queue.Push(std::move(queued))) {
       FinishEncodeThread();  // rethrows the encoder's failure
-      throw ConversionError("the encoder stopped");
+      throw JobError("the encoder stopped");
     }
   }
 
@@ -811,9 +811,9 @@ class Conversion {
     if (finisher_) finisher_->Finish();
     FinishEncodeThread();
     if (samplesEncoded_ == 0) {
-      throw ConversionError(StartsPastTheEnd()
-                                ? PastTheEndReason()
-                                : "no audio could be decoded from " + ShownText(options_.input));
+      throw JobError(StartsPastTheEnd()
+                         ? PastTheEndReason()
+                         : "no audio could be decoded from " + ShownText(options_.input));
     }
     Encode(nullptr);
   }
@@ -822,9 +822,9 @@ class Conversion {
   void FlushDecoding() {
     if (!filterDone_) Decode(nullptr);
     if (!filterDone_) FlushChangedPart();
-    if (!graph_ && StartsPastTheEnd()) throw ConversionError(PastTheEndReason());
+    if (!graph_ && StartsPastTheEnd()) throw JobError(PastTheEndReason());
     if (!graph_)
-      throw ConversionError("no audio could be decoded from " + ShownText(options_.input));
+      throw JobError("no audio could be decoded from " + ShownText(options_.input));
     if (!filterDone_) {
       Check(av_buffersrc_add_frame_flags(source_, nullptr, 0), "cannot finish the filters");
       PullFiltered();

@@ -19,7 +19,7 @@
 namespace evc {
 
 // A conversion that could not be done; what() is a one-line reason.
-class ConversionError : public std::runtime_error {
+class JobError : public std::runtime_error {
  public:
   using std::runtime_error::runtime_error;
 };
@@ -29,7 +29,7 @@ class ConversionError : public std::runtime_error {
 // in reasons included) carry no "=" apart from the progress lines.
 std::string ShownText(std::string text);
 
-// Throws ConversionError, OptionError (values that do not fit the output) or
+// Throws JobError, OptionError (values that do not fit the output) or
 // std::runtime_error (the output file); no output file is left behind then.
 void Convert(const EngineOptions& options, std::ostream& console);
 

@@ -14,7 +14,7 @@ namespace evc {
 namespace {
 
 void Check(int result, const std::string& what) {
-  if (result < 0) throw ConversionError(what + ": " + AvErrorText(result));
+  if (result < 0) throw JobError(what + ": " + AvErrorText(result));
 }
 
 }  // namespace
@@ -27,10 +27,10 @@ PartFinisher::PartFinisher(const FinishingPlan& plan, Deliver deliver)
   channels_ = layout.nb_channels;
   av_channel_layout_uninit(&layout);
   if (plan_.limit) limiter_.emplace(plan_.sampleRate, channels_, plan_.ceilingDb);
-  if (!pulled_) throw ConversionError("out of memory");
+  if (!pulled_) throw JobError("out of memory");
 
   graph_.reset(avfilter_graph_alloc());
-  if (!graph_) throw ConversionError("out of memory for the filter graph");
+  if (!graph_) throw JobError("out of memory for the filter graph");
   graph_->nb_threads = 1;
   const std::string source = "time_base=1/" + std::to_string(plan_.sampleRate) +
                              ":sample_rate=" + std::to_string(plan_.sampleRate) +
@@ -85,7 +85,7 @@ void PartFinisher::Send(const std::vector<float>& samples) {
   const int frames = static_cast<int>(samples.size() / static_cast<size_t>(channels_));
   if (frames == 0) return;
   FramePtr frame(av_frame_alloc());
-  if (!frame) throw ConversionError("out of memory");
+  if (!frame) throw JobError("out of memory");
   frame->format = AV_SAMPLE_FMT_FLT;
   frame->sample_rate = plan_.sampleRate;
   frame->nb_samples = frames;

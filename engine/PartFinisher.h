@@ -32,7 +32,7 @@ struct FinishingPlan {
 class PartFinisher {
  public:
   using Deliver = std::function<void(AVFrame*)>;
-  // Throws ConversionError when the conversion graph cannot be built.
+  // Throws JobError when the conversion graph cannot be built.
   PartFinisher(const FinishingPlan& plan, Deliver deliver);
   // `frame`: interleaved float (AV_SAMPLE_FMT_FLT) in the plan's rate and layout.
   void Add(const AVFrame& frame);
