@@ -15,9 +15,12 @@
 #include <vector>
 
 #include "AmrNbEncoder.h"
+#include "Fades.h"
 #include "FrameQueue.h"
 #include "LibavOwners.h"
+#include "Loudness.h"
 #include "OutputPlan.h"
+#include "PartFinisher.h"
 #include "ProgressLine.h"
 #include "SourceInput.h"
 #include "TemporaryOutput.h"
@@ -63,7 +66,7 @@ constexpr int kMostChannels = 64;
 constexpr size_t kMostTagBytes = 1024;
 
 void Check(int result, const std::string& what) {
-  if (result < 0) throw ConversionError(what + ": " + AvErrorText(result));
+  if (result < 0) throw JobError(what + ": " + AvErrorText(result));
 }
 
 std::string Number(double value) {
@@ -103,10 +106,80 @@ AVChannelLayout UsableLayout(const AVChannelLayout& layout) {
   return usable;
 }
 
+// Any of these makes the engine read the kept part twice: once to learn its
+// exact length (where the fade-out starts) and loudness, then to convert it.
+bool FinishesThePart(const EngineOptions& options) {
+  return options.fadeInSeconds.value_or(0) > 0 || options.fadeOutSeconds.value_or(0) > 0 ||
+         options.loudnessTarget.has_value();
+}
+
+// What the first reading found out about the kept part.
+struct PartMeasurement {
+  FadePlan fades;
+  std::optional<double> loudness;  // LUFS, faded; nullopt: silent or too short
+  std::optional<double> gainDb;    // to the target, through the limiter
+  std::vector<std::string> notes;
+};
+
+// The weight of each channel in the loudness sum (BS.1770): the LFE channel
+// counts for nothing, surround channels for 1.41, the others for 1.
+std::vector<double> LoudnessWeights(const AVChannelLayout& layout) {
+  std::vector<double> weights;
+  for (int c = 0; c < layout.nb_channels; ++c) {
+    switch (av_channel_layout_channel_from_index(&layout, static_cast<unsigned>(c))) {
+      case AV_CHAN_LOW_FREQUENCY:
+      case AV_CHAN_LOW_FREQUENCY_2:
+        weights.push_back(0.0);
+        break;
+      case AV_CHAN_SIDE_LEFT:
+      case AV_CHAN_SIDE_RIGHT:
+      case AV_CHAN_BACK_LEFT:
+      case AV_CHAN_BACK_RIGHT:
+        weights.push_back(1.41);
+        break;
+      default:
+        weights.push_back(1.0);
+    }
+  }
+  return weights;
+}
+
 class Conversion {
  public:
-  Conversion(const EngineOptions& options, std::ostream& console)
-      : options_(options), console_(console) {}
+  // `measured`: what the first reading found out; null when the part is
+  // converted as it stands (or this is the first reading).
+  Conversion(const EngineOptions& options, std::ostream& console,
+             const PartMeasurement* measured = nullptr)
+      : options_(options), console_(console), measured_(measured) {}
+
+  // The first reading of a finished part: decodes the kept part as the
+  // encoder would get it, without writing anything.
+  PartMeasurement MeasurePart() {
+    OpenInput();
+    if (S_ISFIFO(sourceFile_->info().st_mode)) {
+      throw OptionError(
+          "-fadein, -fadeout and -loudnorm read the source twice: it cannot be a pipe");
+    }
+    PlanTheOutput();
+    encoderFormat_ = AV_SAMPLE_FMT_FLT;
+    av_channel_layout_default(&encoderLayout_, OutputChannels());
+    const int rate = OutputRate();
+    meter_.emplace(rate, LoudnessWeights(encoderLayout_));
+    SeekInput();
+    ConvertPackets();
+    FlushDecoding();
+    meter_->Finish();
+    PartMeasurement measured;
+    measured.fades =
+        PlanFades(options_.fadeInSeconds.value_or(0), options_.fadeOutSeconds.value_or(0),
+                  meter_->samples(), rate, measured.notes);
+    if (options_.loudnessTarget) {
+      measured.loudness = meter_->Integrated(measured.fades);
+      measured.gainDb = meter_->GainFor(*options_.loudnessTarget, measured.fades,
+                                        TruePeakCeilingFor(plan_.codec));
+    }
+    return measured;
+  }
 
   void Run() {
     OpenInput();
@@ -124,7 +197,7 @@ class Conversion {
   void OpenInput() {
     sourceFile_ = std::make_unique<SourceInput>(options_.input);
     AVFormatContext* raw = avformat_alloc_context();
-    if (!raw) throw ConversionError("out of memory for reading " + ShownText(options_.input));
+    if (!raw) throw JobError("out of memory for reading " + ShownText(options_.input));
     raw->pb = sourceFile_->io();
     raw->flags |= AVFMT_FLAG_CUSTOM_IO;
     // A playlist or a reference inside the source never makes the library
@@ -136,11 +209,11 @@ class Conversion {
     raw->probesize = 5'000'000;
     raw->max_analyze_duration = 5 * AV_TIME_BASE;
     const int opened = avformat_open_input(&raw, options_.input.c_str(), nullptr, nullptr);
-    if (opened < 0) throw ConversionError(sourceFile_->OpenFailureReason(opened));
+    if (opened < 0) throw JobError(sourceFile_->OpenFailureReason(opened));
     input_.reset(raw);
     const int found = avformat_find_stream_info(input_.get(), nullptr);
     if (found < 0 && !sourceFile_->stopReason().empty())
-      throw ConversionError(sourceFile_->stopReason());
+      throw JobError(sourceFile_->stopReason());
     Check(found, "cannot read the streams of " + ShownText(options_.input));
 
     for (unsigned i = 0; i < input_->nb_streams; ++i) {
@@ -153,16 +226,16 @@ class Conversion {
         stream->discard = AVDISCARD_ALL;  // video and cover pictures are never read
       }
     }
-    if (!inStream_) throw ConversionError("no audio in " + ShownText(options_.input));
+    if (!inStream_) throw JobError("no audio in " + ShownText(options_.input));
 
     const AVCodec* codec = avcodec_find_decoder(inStream_->codecpar->codec_id);
     if (!codec) {
-      throw ConversionError("no decoder for the " +
+      throw JobError("no decoder for the " +
                             std::string(avcodec_get_name(inStream_->codecpar->codec_id)) +
                             " audio of " + ShownText(options_.input));
     }
     decoder_.reset(avcodec_alloc_context3(codec));
-    if (!decoder_) throw ConversionError("out of memory for the decoder");
+    if (!decoder_) throw JobError("out of memory for the decoder");
     Check(avcodec_parameters_to_context(decoder_.get(), inStream_->codecpar),
           "cannot set up the " + std::string(codec->name) + " decoder");
     decoder_->pkt_timebase = inStream_->time_base;
@@ -171,15 +244,15 @@ class Conversion {
     // A start past a known end fails before any file is made.
     if (StartsPastTheEnd() && input_->duration > 0 &&
         *options_.startSeconds * AV_TIME_BASE >= static_cast<double>(input_->duration)) {
-      throw ConversionError(PastTheEndReason());
+      throw JobError(PastTheEndReason());
     }
     if (decoder_->sample_rate <= 0 || decoder_->ch_layout.nb_channels <= 0) {
-      if (!sourceFile_->stopReason().empty()) throw ConversionError(sourceFile_->stopReason());
-      throw ConversionError("cannot tell the sample rate and channels of " +
+      if (!sourceFile_->stopReason().empty()) throw JobError(sourceFile_->stopReason());
+      throw JobError("cannot tell the sample rate and channels of " +
                             ShownText(options_.input));
     }
     if (decoder_->ch_layout.nb_channels > kMostChannels) {
-      throw ConversionError("the audio of " + ShownText(options_.input) + " has " +
+      throw JobError("the audio of " + ShownText(options_.input) + " has " +
                             std::to_string(decoder_->ch_layout.nb_channels) +
                             " channels; the engine converts at most " +
                             std::to_string(kMostChannels));
@@ -212,6 +285,28 @@ class Conversion {
 
   void PlanTheOutput() {
     plan_ = PlanOutput(options_, decoder_->sample_rate, decoder_->ch_layout.nb_channels);
+    if (measured_) AddFinishingNotes();
+  }
+
+  int OutputRate() const {
+    return plan_.codec == "amr_nb" ? AmrNbEncoder::kSampleRate : plan_.sampleRate;
+  }
+  int OutputChannels() const { return plan_.codec == "amr_nb" ? 1 : plan_.channels; }
+
+  void AddFinishingNotes() {
+    plan_.notes.insert(plan_.notes.end(), measured_->notes.begin(), measured_->notes.end());
+    if (!options_.loudnessTarget) return;
+    char note[160];
+    if (options_.volumePercent && *options_.volumePercent != 100) {
+      plan_.notes.push_back("-loudnorm sets the gain; -vol is not applied");
+    }
+    if (measured_->loudness) {
+      std::snprintf(note, sizeof note, "the part measures %.2f LUFS; gain %+.2f dB to %.2f LUFS",
+                    *measured_->loudness, measured_->gainDb.value_or(0), *options_.loudnessTarget);
+    } else {
+      std::snprintf(note, sizeof note, "the part is silent or under 0.4 s; its level stays");
+    }
+    plan_.notes.push_back(note);
   }
 
   void PrintHeader() {
@@ -270,7 +365,7 @@ class Conversion {
     frameSize_ = AmrNbEncoder::kFrameSamples;
     av_channel_layout_default(&encoderLayout_, 1);
     outStream_ = avformat_new_stream(output_.get(), nullptr);
-    if (!outStream_) throw ConversionError("out of memory for the output stream");
+    if (!outStream_) throw JobError("out of memory for the output stream");
     outStream_->codecpar->codec_type = AVMEDIA_TYPE_AUDIO;
     outStream_->codecpar->codec_id = AV_CODEC_ID_AMR_NB;
     outStream_->codecpar->sample_rate = AmrNbEncoder::kSampleRate;
@@ -282,7 +377,7 @@ class Conversion {
 
   void OpenLibavEncoder() {
     const AVCodec* codec = avcodec_find_encoder_by_name(plan_.encoderName.c_str());
-    if (!codec) throw ConversionError("this system's FFmpeg has no " + plan_.encoderName);
+    if (!codec) throw JobError("this system's FFmpeg has no " + plan_.encoderName);
 
     // The decoders of compressed audio give planar float; an encoder that takes
     // it needs no sample format conversion.
@@ -316,7 +411,7 @@ class Conversion {
     int opened = AVERROR(EINVAL);
     for (int64_t bitrate : bitrates) {
       encoder_.reset(avcodec_alloc_context3(codec));
-      if (!encoder_) throw ConversionError("out of memory for the encoder");
+      if (!encoder_) throw JobError("out of memory for the encoder");
       encoder_->sample_fmt = encoderFormat_;
       encoder_->sample_rate = plan_.sampleRate;
       av_channel_layout_copy(&encoder_->ch_layout, &encoderLayout_);
@@ -348,7 +443,7 @@ class Conversion {
         (codec->capabilities & AV_CODEC_CAP_VARIABLE_FRAME_SIZE) ? 0 : encoder_->frame_size;
 
     outStream_ = avformat_new_stream(output_.get(), nullptr);
-    if (!outStream_) throw ConversionError("out of memory for the output stream");
+    if (!outStream_) throw JobError("out of memory for the output stream");
     Check(avcodec_parameters_from_context(outStream_->codecpar, encoder_.get()),
           "cannot describe the output stream");
     outStream_->time_base = encoderTimeBase_;
@@ -383,7 +478,7 @@ class Conversion {
 
   void InitFilters(const AVFrame& first) {
     graph_.reset(avfilter_graph_alloc());
-    if (!graph_) throw ConversionError("out of memory for the filter graph");
+    if (!graph_) throw JobError("out of memory for the filter graph");
     // One thread: the graph is a handful of cheap filters, and the machine's
     // other cores are better left to the other jobs.
     graph_->nb_threads = 1;
@@ -403,18 +498,22 @@ class Conversion {
                                        nullptr, graph_.get()),
           "cannot make the filter sink");
 
+    // A finished part leaves the graph as interleaved float, which the
+    // finishing stage (or, in the first reading, the meter) takes.
+    const bool finishing = meter_ || measured_;
     FilterPlan filterPlan;
     filterPlan.startSeconds = options_.startSeconds;
     filterPlan.durationSeconds = options_.durationSeconds;
-    filterPlan.volumePercent = options_.volumePercent.value_or(100);
-    filterPlan.sampleFormat = av_get_sample_fmt_name(encoderFormat_);
-    filterPlan.sampleRate = amr_ ? AmrNbEncoder::kSampleRate : plan_.sampleRate;
+    filterPlan.volumePercent = options_.loudnessTarget ? 100 : options_.volumePercent.value_or(100);
+    filterPlan.sampleFormat =
+        av_get_sample_fmt_name(finishing ? AV_SAMPLE_FMT_FLT : encoderFormat_);
+    filterPlan.sampleRate = OutputRate();
     filterPlan.channelLayout = LayoutText(encoderLayout_);
     const std::string description = FilterDescription(filterPlan);
 
     FilterInOutPtr outputs(avfilter_inout_alloc());
     FilterInOutPtr inputs(avfilter_inout_alloc());
-    if (!outputs || !inputs) throw ConversionError("out of memory for the filter graph");
+    if (!outputs || !inputs) throw JobError("out of memory for the filter graph");
     outputs->name = av_strdup("in");
     outputs->filter_ctx = source_;
     inputs->name = av_strdup("out");
@@ -432,22 +531,50 @@ class Conversion {
       std::snprintf(what, sizeof what, " (%d Hz, %d channels, %s) to %d Hz with %d channels",
                     inputRate_, inputLayout_.nb_channels, av_get_sample_fmt_name(inputFormat_),
                     filterPlan.sampleRate, encoderLayout_.nb_channels);
-      throw ConversionError("cannot convert the audio of " + ShownText(options_.input) + what +
+      throw JobError("cannot convert the audio of " + ShownText(options_.input) + what +
                             ": " + AvErrorText(configured));
     }
-    if (frameSize_ > 0) av_buffersink_set_frame_size(sink_, static_cast<unsigned>(frameSize_));
+    if (measured_) StartFinishing(filterPlan);
+    if (frameSize_ > 0 && !finishing) {
+      av_buffersink_set_frame_size(sink_, static_cast<unsigned>(frameSize_));
+    }
+  }
+
+  void StartFinishing(const FilterPlan& filterPlan) {
+    FinishingPlan finishing;
+    finishing.fades = measured_->fades;
+    if (measured_->gainDb) finishing.gain = std::pow(10.0, *measured_->gainDb / 20.0);
+    finishing.limit = options_.loudnessTarget.has_value();
+    finishing.ceilingDb = TruePeakCeilingFor(plan_.codec);
+    finishing.sampleRate = filterPlan.sampleRate;
+    finishing.channelLayout = filterPlan.channelLayout;
+    finishing.sampleFormat = av_get_sample_fmt_name(encoderFormat_);
+    finishing.frameSize = frameSize_;
+    finisher_ =
+        std::make_unique<PartFinisher>(finishing, [this](AVFrame* frame) { Deliver(frame); });
+  }
+
+  // Where a frame that leaves the filter graph goes.
+  void Filtered(AVFrame* frame) {
+    if (meter_) {
+      meter_->Add(reinterpret_cast<const float*>(frame->data[0]), frame->nb_samples);
+    } else if (finisher_) {
+      finisher_->Add(*frame);
+    } else {
+      Deliver(frame);
+    }
   }
 
   void ConvertPackets() {
     PacketPtr packet(av_packet_alloc());
-    if (!packet || !decoded_ || !filtered_) throw ConversionError("out of memory");
+    if (!packet || !decoded_ || !filtered_) throw JobError("out of memory");
     while (!filterDone_) {
       const int read = av_read_frame(input_.get(), packet.get());
       if (read == AVERROR_EOF) break;
       if (read < 0) {
         const std::string& stop = sourceFile_->stopReason();
         if (!graph_ || sourceFile_->stalled()) {
-          if (!stop.empty()) throw ConversionError(stop);
+          if (!stop.empty()) throw JobError(stop);
           Check(read, "cannot read " + ShownText(options_.input));
         }
         // A damaged tail, or one too long to hold any audio: keep what was
@@ -526,7 +653,7 @@ class Conversion {
 
   void ResampleAndFilter(const AVFrame* input) {
     FramePtr part(av_frame_alloc());
-    if (!part) throw ConversionError("out of memory");
+    if (!part) throw JobError("out of memory");
     part->format = inputFormat_;
     part->sample_rate = inputRate_;
     Check(av_channel_layout_copy(&part->ch_layout, &inputLayout_), "out of memory");
@@ -567,7 +694,7 @@ class Conversion {
         return;
       }
       Check(got, "cannot filter the audio");
-      Deliver(filtered_.get());
+      Filtered(filtered_.get());
       av_frame_unref(filtered_.get());
     }
   }
@@ -585,7 +712,7 @@ class Conversion {
     const int sent = avcodec_send_frame(encoder_.get(), frame);
     if (sent < 0 && !(sent == AVERROR_EOF && !frame)) Check(sent, "cannot encode the audio");
     PacketPtr packet(av_packet_alloc());
-    if (!packet) throw ConversionError("out of memory");
+    if (!packet) throw JobError("out of memory");
     while (true) {
       const int received = avcodec_receive_packet(encoder_.get(), packet.get());
       if (received == AVERROR(EAGAIN) || received == AVERROR_EOF) return;
@@ -602,7 +729,7 @@ class Conversion {
     std::memcpy(samples.data(), frame.data[0], sizeof(int16_t) * static_cast<size_t>(count));
     const std::vector<uint8_t> bytes = amr_->EncodeFrame(samples.data());
     PacketPtr packet(av_packet_alloc());
-    if (!packet) throw ConversionError("out of memory");
+    if (!packet) throw JobError("out of memory");
     Check(av_new_packet(packet.get(), static_cast<int>(bytes.size())), "out of memory");
     std::memcpy(packet->data, bytes.data(), bytes.size());
     packet->pts = packet->dts = frame.pts;
@@ -655,11 +782,11 @@ class Conversion {
       return;
     }
     FramePtr queued(av_frame_alloc());
-    if (!queued) throw ConversionError("out of memory");
+    if (!queued) throw JobError("out of memory");
     av_frame_move_ref(queued.get(), frame);
     if (!encodeThread_->queue.Push(std::move(queued))) {
       FinishEncodeThread();  // rethrows the encoder's failure
-      throw ConversionError("the encoder stopped");
+      throw JobError("the encoder stopped");
     }
   }
 
@@ -680,22 +807,28 @@ class Conversion {
   }
 
   void FlushEverything() {
+    FlushDecoding();
+    if (finisher_) finisher_->Finish();
+    FinishEncodeThread();
+    if (samplesEncoded_ == 0) {
+      throw JobError(StartsPastTheEnd()
+                         ? PastTheEndReason()
+                         : "no audio could be decoded from " + ShownText(options_.input));
+    }
+    Encode(nullptr);
+  }
+
+  // Decodes and filters what the decoder and the filters still hold.
+  void FlushDecoding() {
     if (!filterDone_) Decode(nullptr);
     if (!filterDone_) FlushChangedPart();
-    if (!graph_ && StartsPastTheEnd()) throw ConversionError(PastTheEndReason());
+    if (!graph_ && StartsPastTheEnd()) throw JobError(PastTheEndReason());
     if (!graph_)
-      throw ConversionError("no audio could be decoded from " + ShownText(options_.input));
+      throw JobError("no audio could be decoded from " + ShownText(options_.input));
     if (!filterDone_) {
       Check(av_buffersrc_add_frame_flags(source_, nullptr, 0), "cannot finish the filters");
       PullFiltered();
     }
-    FinishEncodeThread();
-    if (samplesEncoded_ == 0) {
-      throw ConversionError(StartsPastTheEnd()
-                                ? PastTheEndReason()
-                                : "no audio could be decoded from " + ShownText(options_.input));
-    }
-    Encode(nullptr);
   }
 
   void FinishOutput() {
@@ -728,6 +861,9 @@ class Conversion {
 
   const EngineOptions& options_;
   std::ostream& console_;
+  const PartMeasurement* measured_;     // the second reading of a finished part
+  std::optional<LoudnessMeter> meter_;  // the first reading of a finished part
+  std::unique_ptr<PartFinisher> finisher_;
   OutputPlan plan_;
 
   std::unique_ptr<SourceInput> sourceFile_;  // outlives input_, which reads through it
@@ -828,7 +964,15 @@ std::string FilterDescription(const FilterPlan& plan) {
 }
 
 void Convert(const EngineOptions& options, std::ostream& console) {
-  Conversion conversion(options, console);
+  if (!FinishesThePart(options)) {
+    Conversion conversion(options, console);
+    conversion.Run();
+    return;
+  }
+  // The first reading prints nothing: its notes (a failed seek) would come twice.
+  std::ostream quiet(nullptr);
+  const PartMeasurement measured = Conversion(options, quiet).MeasurePart();
+  Conversion conversion(options, console, &measured);
   conversion.Run();
 }
 

@@ -1,7 +1,9 @@
 // One conversion, the engine's real work: demux and decode the first audio
 // stream of the source, cut, fade, change the volume and the format in one
 // filter graph, encode and mux into a temporary file that is renamed when it
-// is complete. Messages and progress lines go to the given stream.
+// is complete. Messages and progress lines go to the given stream. With
+// -fadein, -fadeout or -loudnorm the kept part is read twice: first to learn
+// its length and loudness, then to convert it through a PartFinisher.
 // Ownership: Convert() owns every library object it makes and frees them all
 // before it returns or throws. Thread: the main thread of the engine, which
 // decodes and filters; Convert() starts one more thread that encodes and
@@ -17,7 +19,7 @@
 namespace evc {
 
 // A conversion that could not be done; what() is a one-line reason.
-class ConversionError : public std::runtime_error {
+class JobError : public std::runtime_error {
  public:
   using std::runtime_error::runtime_error;
 };
@@ -27,7 +29,7 @@ class ConversionError : public std::runtime_error {
 // in reasons included) carry no "=" apart from the progress lines.
 std::string ShownText(std::string text);
 
-// Throws ConversionError, OptionError (values that do not fit the output) or
+// Throws JobError, OptionError (values that do not fit the output) or
 // std::runtime_error (the output file); no output file is left behind then.
 void Convert(const EngineOptions& options, std::ostream& console);
 

@@ -31,9 +31,9 @@ std::string Trimmed(const std::string& text) {
 
 // Options that take a value, and the flags that take none.
 const std::set<std::string>& ValueOptions() {
-  static const std::set<std::string> names = {"-i",  "-acodec", "-vcodec", "-b",   "-s",
-                                              "-r",  "-aspect", "-ab",     "-vol", "-ac",
-                                              "-ar", "-f",      "-ss",     "-t",   "-target"};
+  static const std::set<std::string> names = {
+      "-i",  "-acodec", "-vcodec", "-b",  "-s", "-r",      "-aspect", "-ab",      "-vol",
+      "-ac", "-ar",     "-f",      "-ss", "-t", "-target", "-fadein", "-fadeout", "-loudnorm"};
   return names;
 }
 const std::set<std::string>& FlagOptions() {
@@ -103,6 +103,24 @@ int IntegerValue(const std::string& option, const std::string& value, int64_t lo
          "expected a number from " + std::to_string(lowest) + " to " + std::to_string(highest));
   }
   return static_cast<int>(*number);
+}
+
+// Fade lengths: seconds with a "." decimal point, 0 to 30.
+double FadeSeconds(const std::string& option, const std::string& value) {
+  auto seconds = ParseDecimal(value);
+  if (!seconds) Fail(option, value, "expected seconds from 0 to 30, such as 2.5");
+  if (*seconds > 30) Fail(option, value, "expected seconds from 0 to 30");
+  return *seconds;
+}
+
+// A loudness target: LUFS from -30 to -5, a leading "-" and decimals allowed.
+double LoudnessTarget(const std::string& option, const std::string& value) {
+  const bool negative = !value.empty() && value[0] == '-';
+  auto number = ParseDecimal(negative ? value.substr(1) : value);
+  if (!number) Fail(option, value, "expected LUFS from -30 to -5, such as -14");
+  const double target = negative ? -*number : *number;
+  if (target < -30 || target > -5) Fail(option, value, "expected LUFS from -30 to -5");
+  return target;
 }
 
 std::string AudioCodecName(const std::string& value) {
@@ -200,6 +218,12 @@ void ApplyValue(EngineOptions& options, const std::string& option, const std::st
     options.durationSeconds = *length;
   } else if (option == "-target") {
     options.target = value;
+  } else if (option == "-fadein") {
+    options.fadeInSeconds = FadeSeconds(option, value);
+  } else if (option == "-fadeout") {
+    options.fadeOutSeconds = FadeSeconds(option, value);
+  } else if (option == "-loudnorm") {
+    options.loudnessTarget = LoudnessTarget(option, value);
   }
 }
 
@@ -290,6 +314,12 @@ std::string UsageText() {
          "                  (default: by the extension: .mp3 .aac .m4a .ac3 .ogg .wav .amr)\n"
          "  -ss hh:mm:ss    start of the segment to keep\n"
          "  -t SECONDS      length of the segment to keep (at least one sample)\n"
+         "  -fadein S       fade the kept part in over S seconds (0 to 30, a smooth curve)\n"
+         "  -fadeout S      fade the kept part out over its last S seconds (0 to 30);\n"
+         "                  a fade longer than half the part is shortened to half of it\n"
+         "  -loudnorm L     bring the kept part to L LUFS (-30 to -5, e.g. -14; EBU R128)\n"
+         "                  with peaks held under -1 dBTP; replaces the gain of -vol\n"
+         "                  (fades and -loudnorm read the kept part twice: SOURCE is a file)\n"
          "  -vn, -vcodec NAME, -b N, -s WxH, -r N, -aspect A:B, -target X\n"
          "                  video options: accepted, without effect on audio-only output\n"
          "\n"

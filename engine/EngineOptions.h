@@ -35,6 +35,11 @@ struct EngineOptions {
   std::optional<int> sampleRate;          // -ar in Hz
   std::optional<double> startSeconds;     // -ss
   std::optional<double> durationSeconds;  // -t
+  // Finishing of the cut part; absent unless given, and then every command
+  // line without them converts exactly as before.
+  std::optional<double> fadeInSeconds;   // -fadein, 0 to 30
+  std::optional<double> fadeOutSeconds;  // -fadeout, 0 to 30
+  std::optional<double> loudnessTarget;  // -loudnorm, LUFS from -30 to -5; replaces -vol
   // Video options: accepted so that every line Tonbrix builds runs, and
   // without effect on audio-only output.
   bool noVideo = false;  // -vn

@@ -59,20 +59,20 @@ SourceInput::SourceInput(const std::string& path) : shownPath_(ShownText(path)) 
   if (fd_ < 0) {
     const int error = errno;
     if (error == ENOENT && LooksLikeAddress(path)) {
-      throw ConversionError("cannot open " + shownPath_ +
+      throw JobError("cannot open " + shownPath_ +
                             ": network addresses are not read, only local files");
     }
-    throw ConversionError("cannot open " + shownPath_ + ": " + std::strerror(error));
+    throw JobError("cannot open " + shownPath_ + ": " + std::strerror(error));
   }
   if (fstat(fd_, &info_) != 0) {
     const int error = errno;
     close(fd_);
-    throw ConversionError("cannot open " + shownPath_ + ": " + std::strerror(error));
+    throw JobError("cannot open " + shownPath_ + ": " + std::strerror(error));
   }
   pipe_ = S_ISFIFO(info_.st_mode);
   if (!S_ISREG(info_.st_mode) && !pipe_) {
     close(fd_);
-    throw ConversionError("cannot open " + shownPath_ + ": it is " + KindOf(info_.st_mode) +
+    throw JobError("cannot open " + shownPath_ + ": it is " + KindOf(info_.st_mode) +
                           ", not a file");
   }
   if (!pipe_) {
@@ -83,14 +83,14 @@ SourceInput::SourceInput(const std::string& path) : shownPath_(ShownText(path)) 
   auto* buffer = static_cast<unsigned char*>(av_malloc(kBufferSize));
   if (!buffer) {
     close(fd_);
-    throw ConversionError("out of memory for reading " + shownPath_);
+    throw JobError("out of memory for reading " + shownPath_);
   }
   AVIOContext* io = avio_alloc_context(buffer, kBufferSize, 0, this, &SourceInput::Read, nullptr,
                                        pipe_ ? nullptr : &SourceInput::Seek);
   if (!io) {
     av_free(buffer);
     close(fd_);
-    throw ConversionError("out of memory for reading " + shownPath_);
+    throw JobError("out of memory for reading " + shownPath_);
   }
   io_.reset(io);
   // A leading tag with a large cover picture is no reason to give up: its

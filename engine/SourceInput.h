@@ -29,7 +29,7 @@ class SourceInput {
   static constexpr int kPipeWaitSeconds = 5;
   static constexpr int64_t kMaxBytesWithoutAudio = 8 << 20;
 
-  // Opens the path; throws ConversionError with a one-line reason for a path
+  // Opens the path; throws JobError with a one-line reason for a path
   // that cannot be opened or is neither a regular file nor a pipe.
   explicit SourceInput(const std::string& path);
   ~SourceInput();

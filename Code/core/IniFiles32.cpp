@@ -9,18 +9,11 @@
 #include <stdexcept>
 
 #include "Errors.h"
+#include "TextHelpers.h"
 
 namespace {
 
-bool IsBlankOrControl(char c) { return static_cast<unsigned char>(c) <= 32; }
-
-std::string Trim(const std::string& text) {
-  std::size_t first = 0;
-  std::size_t last = text.size();
-  while (first < last && IsBlankOrControl(text[first])) ++first;
-  while (last > first && IsBlankOrControl(text[last - 1])) --last;
-  return text.substr(first, last - first);
-}
+using text_helpers::TrimBlanks;
 
 // Header names compare without regard to case for A-Z only; other bytes,
 // UTF-8 sequences included, must match exactly.
@@ -189,18 +182,18 @@ void TIniFile32::SaveLines() const {
 }
 
 bool TIniFile32::IsSectionLine(const std::string& line) {
-  const std::string trimmed = Trim(line);
+  const std::string trimmed = TrimBlanks(line);
   return !trimmed.empty() && trimmed.front() == '[' && trimmed.back() == ']';
 }
 
 std::string TIniFile32::GetKeyName(const std::string& line) {
   const auto equals = line.find('=');
-  return equals == std::string::npos ? std::string() : Trim(line.substr(0, equals));
+  return equals == std::string::npos ? std::string() : TrimBlanks(line.substr(0, equals));
 }
 
 std::string TIniFile32::GetKeyValue(const std::string& line) {
   const auto equals = line.find('=');
-  return equals == std::string::npos ? std::string() : Trim(line.substr(equals + 1));
+  return equals == std::string::npos ? std::string() : TrimBlanks(line.substr(equals + 1));
 }
 
 // The whole, untrimmed line is compared: "  [A]" and "[ A ]" are headers that
@@ -218,8 +211,8 @@ void TIniFile32::ReadSections(std::vector<std::string>* strings) const {
   strings->clear();
   for (const std::string& line : Lines) {
     if (!IsSectionLine(line)) continue;
-    const std::string trimmed = Trim(line);
-    strings->push_back(Trim(trimmed.substr(1, trimmed.size() - 2)));
+    const std::string trimmed = TrimBlanks(line);
+    strings->push_back(TrimBlanks(trimmed.substr(1, trimmed.size() - 2)));
   }
 }
 

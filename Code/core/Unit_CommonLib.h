@@ -1,6 +1,10 @@
 // TCommonLib: the program's shared operations and the pieces of the current
-// job's engine command line. One instance for the whole run, created at
-// start-up; used on the user-interface thread only.
+// job's engine command line. A facade: each operation forwards to the helper
+// that does the work (TextHelpers, TimeText, OptionFragments, EngineProcesses,
+// MessageBoxes, ConfigFiles, SourceListEditor, AfterBatchActions); it owns
+// those helpers and keeps the shared state (the program folder, the current
+// job's command-line pieces, the file in the preview). One instance for the
+// whole run, created at start-up; used on the user-interface thread only.
 #pragma once
 
 #include <cstdint>
@@ -9,6 +13,14 @@
 #include <string>
 #include <vector>
 
+#include "AfterBatchActions.h"
+#include "ConfigFiles.h"
+#include "EngineProcesses.h"
+#include "MessageBoxes.h"
+#include "OptionFragments.h"
+#include "SourceListEditor.h"
+#include "TextHelpers.h"
+#include "TimeText.h"
 #include "UserInterface.h"
 #include "UtilityObjects.h"
 
@@ -16,17 +28,6 @@ class MediaGraph;
 class PowerSwitch;
 class TAdvanceSystem;
 class SourceFileList;
-
-// ---- Source list: the open dialog as the list operations see it ----------
-// The application implements it with QFileDialog; tests with prepared names.
-class SourceFileDialog {
- public:
-  virtual ~SourceFileDialog() = default;
-  virtual void SetInitialDir(const std::string& folder) = 0;
-  // Runs the dialog: the chosen full names in the dialog's order, or nothing
-  // when the person cancelled.
-  virtual std::vector<std::string> Execute() = 0;
-};
 
 // The pieces of the current job's engine command line; rewritten by every
 // build (except Reserved) and read back by the progress window.
@@ -53,58 +54,71 @@ struct TConvertParameterStruct {
 class TCommonLib {
  public:
   TCommonLib(TAppFunc& app, TSysFunc& sys, UserInterface& ui);
+  // Its helpers hold references into it.
+  TCommonLib(const TCommonLib&) = delete;
+  TCommonLib& operator=(const TCommonLib&) = delete;
 
   // The program folder, ending in "/".
   std::string AppPath;
   TConvertParameterStruct ConvertParameter;
 
-  // ---- Text helpers -------------------------------------------------------
+  // ---- Text helpers (TextHelpers.h, TimeText.h) ---------------------------
+  static std::vector<std::string> SplitString(const std::string& text, char separator) {
+    return text_helpers::SplitString(text, separator);
+  }
+  static double TextToNumber(const std::string& text) { return text_helpers::TextToNumber(text); }
+  static std::string SecondsToTimeText(int64_t seconds) {
+    return time_text::SecondsToTimeText(seconds);
+  }
+  static std::string FormatTimeField(int64_t width, int64_t divisor, int64_t value) {
+    return time_text::FormatTimeField(width, divisor, value);
+  }
+  static std::string FormatFileSize(int64_t bytes) { return text_helpers::FormatFileSize(bytes); }
+  static bool ReadTimeTolerant(const std::string& text, int64_t& seconds) {
+    return time_text::ReadTimeTolerant(text, seconds);
+  }
+  static bool ReadTimeStrict(const std::string& text, int64_t& seconds) {
+    return time_text::ReadTimeStrict(text, seconds);
+  }
+  static int64_t ReadTimeFixed(const std::string& text) { return time_text::ReadTimeFixed(text); }
 
-  // The pieces between separators; empty pieces are kept except a trailing
-  // one: "a::b" -> a, "", b; ":a" -> "", a; "a:" -> a; "" -> nothing.
-  static std::vector<std::string> SplitString(const std::string& text, char separator);
+  // ---- Engine command-line fragments (OptionFragments.h) -------------------
+  using Items = std::vector<std::string>;
+  static std::string GetCodecOption(const Items& items, int index) {
+    return option_fragments::GetCodecOption(items, index);
+  }
+  static std::string GetVideoBitrateOption(const Items& items, int index) {
+    return option_fragments::GetVideoBitrateOption(items, index);
+  }
+  static std::string GetVideoSizeOption(const Items& items, int index) {
+    return option_fragments::GetVideoSizeOption(items, index);
+  }
+  static std::string GetFrameRateOption(const Items& items, int index) {
+    return option_fragments::GetFrameRateOption(items, index);
+  }
+  static std::string GetAspectOption(const Items& items, int index) {
+    return option_fragments::GetAspectOption(items, index);
+  }
+  static std::string GetAudioBitrateOption(const Items& items, int index) {
+    return option_fragments::GetAudioBitrateOption(items, index);
+  }
+  static std::string GetVolumeOption(const Items& items, int index) {
+    return option_fragments::GetVolumeOption(items, index);
+  }
+  static std::string GetAudioChannelsOption(const Items& items, int index) {
+    return option_fragments::GetAudioChannelsOption(items, index);
+  }
+  static std::string GetSampleRateOption(const Items& items, int index) {
+    return option_fragments::GetSampleRateOption(items, index);
+  }
+  static std::string GetFormatOption(const Items& items, int index) {
+    return option_fragments::GetFormatOption(items, index);
+  }
+  static std::string GetOutputExtension(const Items& items, int index) {
+    return option_fragments::GetOutputExtension(items, index);
+  }
 
-  // Tolerant reading of a number: keeps digits, the first ".", the first "+"
-  // and the first "-". Throws ConversionError for what still does not convert.
-  static double TextToNumber(const std::string& text);
-
-  // Whole seconds as hh:mm:ss, hours unbounded; zero and below give 00:00:00.
-  static std::string SecondsToTimeText(int64_t seconds);
-
-  // value div divisor in decimal, zero-padded on the left to `width`.
-  static std::string FormatTimeField(int64_t width, int64_t divisor, int64_t value);
-
-  // "1.5 KB", "4.76 MB": cut (not rounded) to two decimals.
-  static std::string FormatFileSize(int64_t bytes);
-
-  // The three ways a time text is read back, all giving whole seconds.
-  // Tolerant: at least three ":" pieces, each read by TextToNumber and cut
-  // toward zero. Strict: exactly three pieces, each a decimal integer.
-  // Fixed-position: characters 1-2, 4-5 and 7-8 of "hh:mm:ss". The tolerant
-  // and strict readings leave `seconds` unchanged and return false when the
-  // text has another number of pieces. A piece that does not convert, or a
-  // time beyond the 64-bit range, throws ConversionError naming the text.
-  static bool ReadTimeTolerant(const std::string& text, int64_t& seconds);
-  static bool ReadTimeStrict(const std::string& text, int64_t& seconds);
-  static int64_t ReadTimeFixed(const std::string& text);
-
-  // ---- Engine command-line fragments ---------------------------------------
-  // Each takes the items of a list and its selected index (-1 for none) and
-  // gives one fragment; an empty or missing item gives the fallback. The
-  // format option has no fallback: "none" or a missing item gives no fragment.
-  static std::string GetCodecOption(const std::vector<std::string>& items, int index);
-  static std::string GetVideoBitrateOption(const std::vector<std::string>& items, int index);
-  static std::string GetVideoSizeOption(const std::vector<std::string>& items, int index);
-  static std::string GetFrameRateOption(const std::vector<std::string>& items, int index);
-  static std::string GetAspectOption(const std::vector<std::string>& items, int index);
-  static std::string GetAudioBitrateOption(const std::vector<std::string>& items, int index);
-  static std::string GetVolumeOption(const std::vector<std::string>& items, int index);
-  static std::string GetAudioChannelsOption(const std::vector<std::string>& items, int index);
-  static std::string GetSampleRateOption(const std::vector<std::string>& items, int index);
-  static std::string GetFormatOption(const std::vector<std::string>& items, int index);
-  static std::string GetOutputExtension(const std::vector<std::string>& items, int index);
-
-  // ---- Processes -----------------------------------------------------------
+  // ---- Processes (EngineProcesses.h) ---------------------------------------
 
   // As TSysFunc::GetProcessIdByName; logs "Get Process id error." on 0.
   int GetProcessIdByName(const std::string& exe_name);
@@ -122,10 +136,13 @@ class TCommonLib {
   // failed. Gives up on a name after 5 attempts or 10 s, logging "Engine
   // process could not be ended: " + name. Pauses and lets window events run.
   void KillEngineProcesses(const std::string& engine_path, TAdvanceSystem* runner);
+  // Linux has no debug or shutdown privilege to switch on (a process may
+  // signal those of its own user, logind decides about powering off): these
+  // succeed without doing anything.
   bool EnableDebugPrivilege();
   bool SetPrivilege(int token, const std::string& privilege, bool enable);
 
-  // ---- Support services ----------------------------------------------------
+  // ---- Support services (MessageBoxes.h) -----------------------------------
 
   // A box with one OK button; kind 0 error, 1 warning, 2 question,
   // 3 information. False, and no box, for any other kind.
@@ -133,7 +150,7 @@ class TCommonLib {
   // Returns unused memory to the system and lets pending window events run.
   void ClearMemory();
 
-  // ---- Configuration files (CommonLibConfig.cpp) ---------------------------
+  // ---- Configuration files (ConfigFiles.h) ---------------------------------
   // The section names of AppPath + "Config/" + file_name, in file order.
   std::vector<std::string> GetConfigSections(const std::string& file_name) const;
   // ReadString(name, name, "") on AppPath + "Config/" + file_name.
@@ -150,45 +167,30 @@ class TCommonLib {
   TAppFunc& AppFunc() { return app_; }
   UserInterface& Ui() { return ui_; }
 
-  // ---- Source list ---------------------------------------------------------
-  // (CommonLibSourceFiles.cpp)
-
-  // What the list operations need beyond the list. NewMediaGraph makes the
-  // throwaway graph of one AddSourceFiles call; the others may stay empty.
-  struct SourceListServices {
-    std::function<std::unique_ptr<MediaGraph>()> NewMediaGraph;
-    std::function<void()> ShowCodeErrorForm;      // the codec-missing dialog, modal
-    std::function<void()> SyncMarkerToSelection;  // the marker follows the selection
-  };
+  // ---- Source list (SourceListEditor.h) ------------------------------------
+  using SourceListServices = ::SourceListServices;
   void SetSourceListServices(SourceListServices services);
-
-  // Appends a row for each name that is new (exact comparison), has a source
-  // extension and a duration of at least one second; a file without one gets
-  // the codec-missing dialog and no row. Then the first row is selected and
-  // the marker follows. Throws FileError, without adding that row, when a
-  // file's size cannot be read; throws std::logic_error without services.
   void AddSourceFiles(SourceFileList& list, const std::vector<std::string>& names);
-  // Runs the dialog in `folder`; the chosen names (repeats dropped when
-  // `drop_repeats`), empty when cancelled.
   static std::vector<std::string> OpenSourceFiles(SourceFileDialog& dialog, bool drop_repeats,
-                                                  const std::string& folder);
-  // Each text once, first occurrences in their order.
-  static std::vector<std::string> RemoveDuplicates(const std::vector<std::string>& texts);
-  // Deletes the selected rows; the row just before the focused one becomes
-  // focused and selected unless it went too.
+                                                  const std::string& folder) {
+    return SourceListEditor::OpenSourceFiles(dialog, drop_repeats, folder);
+  }
+  static std::vector<std::string> RemoveDuplicates(const std::vector<std::string>& texts) {
+    return SourceListEditor::RemoveDuplicates(texts);
+  }
   void RemoveSelectedFiles(SourceFileList& list);
-  // Deletes every row; false when that failed.
   bool ClearFileList(SourceFileList& list);
-  // Size in bytes; throws FileError naming the file when it cannot be read.
-  static int64_t GetFileSize(const std::string& file_name);
-  // Whole seconds (cut toward zero) as `graph` measures the file; 0 on any
-  // failure.
-  static int64_t GetMediaDuration(const std::string& file_name, MediaGraph& graph);
-  // The extension test of adding: ".mp3" and the other source types, any case.
-  static bool IsSourceFileName(const std::string& file_name);
+  static int64_t GetFileSize(const std::string& file_name) {
+    return SourceListEditor::GetFileSize(file_name);
+  }
+  static int64_t GetMediaDuration(const std::string& file_name, MediaGraph& graph) {
+    return SourceListEditor::GetMediaDuration(file_name, graph);
+  }
+  static bool IsSourceFileName(const std::string& file_name) {
+    return SourceListEditor::IsSourceFileName(file_name);
+  }
 
-  // ---- Batch conversion ----------------------------------------------------
-  // (CommonLibBatch.cpp)
+  // ---- Batch conversion (AfterBatchActions.h) ------------------------------
 
   // The warning "Please add media files you want to convert into the list."
   void ShowNoFilesMessage();
@@ -201,31 +203,16 @@ class TCommonLib {
   bool EnableShutdownPrivilege();
   void PowerOffWindows();
   // Not owned; the program gives the real switch, tests a recorder or none.
-  void SetPowerSwitch(PowerSwitch* power) { power_ = power; }
+  void SetPowerSwitch(PowerSwitch* power) { after_batch_.SetPowerSwitch(power); }
   void SetFolderOpener(std::function<void(const std::string&)> opener) {
-    folder_opener_ = std::move(opener);
+    after_batch_.SetFolderOpener(std::move(opener));
   }
 
  private:
   TAppFunc& app_;
-  TSysFunc& sys_;
   UserInterface& ui_;
-
-  // True while `runner`'s engine runs under the file name `name`; logs the
-  // look-up miss otherwise.
-  bool EngineRunsAs(const TAdvanceSystem* runner, const std::string& name);
-
-  // ---- Source list and batch conversion ----
-  SourceListServices source_services_;
-  PowerSwitch* power_ = nullptr;
-  std::function<void(const std::string&)> folder_opener_;
+  EngineProcesses processes_;
+  ConfigFiles config_;
+  SourceListEditor source_list_;
+  AfterBatchActions after_batch_;
 };
-
-// A box with OK (kind 1), Yes/No (2) or Yes/No/Cancel (3) and the information
-// icon; returns the button code, or 0 and no box for any other kind.
-int ShowMsgBox(UserInterface& ui, const std::string& text, int kind);
-
-// The folder browser (folders only). A `folder` that is not an existing
-// directory is cleared first; it receives the chosen folder. False on cancel.
-bool BrowseForFolder(UserInterface& ui, const std::string& title, const std::string& root,
-                     std::string& folder);

@@ -37,9 +37,9 @@ void WaveformEditor::Refresh() {
   }
   // The marker is placed for the last selected row; the view shows the same.
   const int row = rows.back();
-  const int64_t duration = TCustomProc::CellSeconds(list, row, SourceColumn::Duration, 0);
-  const sm::Part part{TCustomProc::CellSeconds(list, row, SourceColumn::StartTime, 0),
-                      TCustomProc::CellSeconds(list, row, SourceColumn::EndTime, duration)};
+  const int64_t duration = MarkerController::CellSeconds(list, row, SourceColumn::Duration, 0);
+  const sm::Part part{MarkerController::CellSeconds(list, row, SourceColumn::StartTime, 0),
+                      MarkerController::CellSeconds(list, row, SourceColumn::EndTime, duration)};
   view_.ShowSong(QString::fromStdString(list.Cell(row, SourceColumn::FileName)), duration);
   view_.SetPart(part);
   view_.show();

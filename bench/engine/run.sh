@@ -6,6 +6,7 @@
 # after building evc.exe:
 #   bench/engine/run.sh [BUILD_FOLDER]     (default: build)
 #   ONLY_PAIRS=1 PAIRS=9 bench/engine/run.sh build   (pairs, start-up, zeros only)
+#   ONLY_FINISHING=1 bench/engine/run.sh build        (fades and -loudnorm only)
 # Results go to $WORK (default /tmp/evc-bench): one markdown table per case.
 set -euo pipefail
 root="$(cd "$(dirname "$0")/../.." && pwd)"
@@ -27,6 +28,28 @@ if [ ! -f src.mp3 ]; then
     -ab 192k src.mp3
 fi
 
+# Finishing the kept part: the 30-second segment from 3:00 as it is, with
+# -loudnorm, and with fades and -loudnorm (the part is read twice then), beside
+# the tool decoding the same stretch (the seek's 0.2 s lead-in included) and
+# nothing else: the extra cost of -loudnorm is to stay within one such decode.
+# The same for the whole song. ONLY_FINISHING=1 runs this case alone.
+finishing() {
+  local seg="-y -i src.mp3 -acodec mp3 -vn -ab 128 -vol 100 -ac 2 -ar 44100"
+  hyperfine -N --warmup 1 --runs $((runs * 2)) --export-markdown finishing-segment.md \
+    -n "evc.exe segment" "$evc $seg -ss 00:03:00 -t 30 fin-plain.mp3" \
+    -n "evc.exe segment -loudnorm -14" "$evc $seg -ss 00:03:00 -t 30 -loudnorm -14 fin-loud.mp3" \
+    -n "evc.exe segment fades + -loudnorm" \
+    "$evc $seg -ss 00:03:00 -t 30 -fadein 2 -fadeout 3 -loudnorm -14 fin-both.mp3" \
+    -n "ffmpeg decode of the segment" \
+    "ffmpeg -nostdin -loglevel error -ss 00:02:59.8 -i src.mp3 -t 30.2 -f null -"
+  hyperfine -N --warmup 1 --runs "$runs" --export-markdown finishing-whole.md \
+    -n "evc.exe whole song" "$evc $seg fin-whole.mp3" \
+    -n "evc.exe whole song -loudnorm -14" "$evc $seg -loudnorm -14 fin-whole-loud.mp3" \
+    -n "ffmpeg decode of the song" "ffmpeg -nostdin -loglevel error -i src.mp3 -f null -"
+  echo "peak kB whole song: evc $(peak "$evc" $seg fin-whole.mp3) evc -loudnorm $(peak "$evc" $seg -loudnorm -14 fin-whole-loud.mp3)" > finishing-memory.txt
+  cat finishing-segment.md finishing-whole.md finishing-memory.txt
+}
+
 # The audio shape of the command line Tonbrix builds, with -vol 100 so that
 # both tools do the same work (ffmpeg has no -vol limiter).
 declare -A codec=([mp3]=mp3 [aac]=aac [ac3]=ac3 [m4a]=aac [ogg]=vorbis [wav]=pcm_s16le)
@@ -35,6 +58,8 @@ declare -A tool=([mp3]=libmp3lame [aac]=aac [ac3]=ac3 [m4a]=aac [ogg]=libvorbis 
 peak() {  # peak resident memory in kB of one run
   /usr/bin/time -f %M "$@" 2>&1 >/dev/null | tail -1
 }
+
+if [ -n "${ONLY_FINISHING:-}" ]; then finishing; exit 0; fi
 
 summary="$work/summary.txt"
 : > "$summary"
@@ -134,3 +159,4 @@ ln -sf /dev/zero dev-zero.mp3
 
 if [ -z "${ONLY_PAIRS:-}" ]; then cat "$work"/whole-*.md "$work"/segment.md "$summary"; fi
 cat "$pairs_table" startup.md hostile.md
+finishing

@@ -169,16 +169,44 @@ INSTANTIATE_TEST_SUITE_P(
                     BadLine{{"-i", "a.mp3", "-aspect", "wide", "b.mp3"}, "-aspect"},
                     BadLine{{"-acodec", "mp3", "b.mp3"}, "no input"},
                     BadLine{{"-i", "a.mp3", "-y"}, "no output"},
-                    BadLine{{"-i", "a.mp3", "b.mp3", "c.mp3"}, "unexpected argument 'b.mp3'"}));
+                    BadLine{{"-i", "a.mp3", "b.mp3", "c.mp3"}, "unexpected argument 'b.mp3'"},
+                    BadLine{{"-i", "a.mp3", "-fadein", "31", "b.mp3"}, "for -fadein"},
+                    BadLine{{"-i", "a.mp3", "-fadein", "-1", "b.mp3"}, "for -fadein"},
+                    BadLine{{"-i", "a.mp3", "-fadein", "1,5", "b.mp3"}, "for -fadein"},
+                    BadLine{{"-i", "a.mp3", "-fadeout", "30.01", "b.mp3"}, "for -fadeout"},
+                    BadLine{{"-i", "a.mp3", "-fadeout", "nan", "b.mp3"}, "for -fadeout"},
+                    BadLine{{"-i", "a.mp3", "-fadeout", "b.mp3"}, "no value for -fadeout"},
+                    BadLine{{"-i", "a.mp3", "-loudnorm", "14", "b.mp3"}, "for -loudnorm"},
+                    BadLine{{"-i", "a.mp3", "-loudnorm", "-31", "b.mp3"}, "for -loudnorm"},
+                    BadLine{{"-i", "a.mp3", "-loudnorm", "-4.9", "b.mp3"}, "for -loudnorm"},
+                    BadLine{{"-i", "a.mp3", "-loudnorm", "--14", "b.mp3"}, "for -loudnorm"},
+                    BadLine{{"-i", "a.mp3", "-loudnorm", "-1e1", "b.mp3"}, "for -loudnorm"},
+                    BadLine{{"-i", "a.mp3", "-loudnorm", "-", "b.mp3"}, "for -loudnorm"}));
+
+TEST(EngineOptions, ReadsTheFinishingOptionsOnlyWhenGiven) {
+  const EngineOptions plain = ParseEngineOptions(Words("-i a.mp3 -vol 150 b.mp3"));
+  EXPECT_FALSE(plain.fadeInSeconds);
+  EXPECT_FALSE(plain.fadeOutSeconds);
+  EXPECT_FALSE(plain.loudnessTarget);
+  const EngineOptions o =
+      ParseEngineOptions(Words("-i a.mp3 -ss 10 -t 30 -fadein 0 -fadeout 2.5 -loudnorm -14 b.mp3"));
+  EXPECT_EQ(o.fadeInSeconds, 0.0);
+  EXPECT_EQ(o.fadeOutSeconds, 2.5);
+  EXPECT_EQ(o.loudnessTarget, -14.0);
+  EXPECT_EQ(ParseEngineOptions(Words("-i a -fadein 30 -loudnorm -30 b")).loudnessTarget, -30.0);
+  EXPECT_EQ(ParseEngineOptions(Words("-i a -fadein 30 -loudnorm -5 b")).fadeInSeconds, 30.0);
+  EXPECT_EQ(ParseEngineOptions(Words("-i a -loudnorm -23.5 b")).loudnessTarget, -23.5);
+}
 
 TEST(EngineOptions, UsageNamesEveryOption) {
   const std::string usage = UsageText();
-  for (const char* option :
-       {"-y", "-i", "-acodec", "-vcodec", "-vn", "-b ", "-s ", "-r ", "-aspect", "-ab", "-vol",
-        "-ac", "-ar", "-f ", "-ss", "-t ", "-target"}) {
+  for (const char* option : {"-y",  "-i",      "-acodec", "-vcodec", "-vn",      "-b ",      "-s ",
+                             "-r ", "-aspect", "-ab",     "-vol",    "-ac",      "-ar",      "-f ",
+                             "-ss", "-t ",     "-target", "-fadein", "-fadeout", "-loudnorm"}) {
     EXPECT_NE(usage.find(option), std::string::npos) << option;
   }
   EXPECT_NE(usage.find("without effect"), std::string::npos);
+  EXPECT_NE(usage.find("replaces the gain of -vol"), std::string::npos);
 }
 
 }  // namespace

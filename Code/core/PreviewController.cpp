@@ -1,20 +1,15 @@
-// TCustomProc's preview player: the preview graph's run, pause and stop, the
-// opening of a file, and the ticker that shows the position, pauses at the
-// end marker and stops at the end of the file.
+#include "PreviewController.h"
+
 #include <stdexcept>
 
-#include "UnitCustomProc.h"
-
-void TCommonLib::SeekTo(MediaGraph& graph, int64_t milliseconds) { graph.SeekTo(milliseconds); }
-
-void TCustomProc::SetPreviewCollaborators(MediaGraph* graph, SourceFileList* list,
-                                          PreviewControls* controls) {
+void PreviewController::SetPreviewCollaborators(MediaGraph* graph, SourceFileList* list,
+                                                PreviewControls* controls) {
   preview_graph_ = graph;
   preview_list_ = list;
   preview_controls_ = controls;
 }
 
-MediaGraph& TCustomProc::PreviewGraph() const {
+MediaGraph& PreviewController::PreviewGraph() const {
   if (preview_graph_ == nullptr) {
     throw std::logic_error(
         "The preview has no media graph: SetPreviewCollaborators was not called");
@@ -22,7 +17,7 @@ MediaGraph& TCustomProc::PreviewGraph() const {
   return *preview_graph_;
 }
 
-SourceFileList& TCustomProc::PreviewList() const {
+SourceFileList& PreviewController::PreviewList() const {
   if (preview_list_ == nullptr) {
     throw std::logic_error(
         "The preview has no source list: SetPreviewCollaborators was not called");
@@ -30,14 +25,14 @@ SourceFileList& TCustomProc::PreviewList() const {
   return *preview_list_;
 }
 
-PreviewControls& TCustomProc::PreviewView() const {
+PreviewControls& PreviewController::PreviewView() const {
   if (preview_controls_ == nullptr) {
     throw std::logic_error("The preview has no controls: SetPreviewCollaborators was not called");
   }
   return *preview_controls_;
 }
 
-void TCustomProc::ResumePreview() {
+void PreviewController::ResumePreview() {
   MediaGraph& graph = PreviewGraph();
   PreviewControls& view = PreviewView();
   try {
@@ -50,7 +45,7 @@ void TCustomProc::ResumePreview() {
   }
 }
 
-void TCustomProc::PausePreview() {
+void PreviewController::PausePreview() {
   MediaGraph& graph = PreviewGraph();
   PreviewControls& view = PreviewView();
   try {
@@ -63,7 +58,7 @@ void TCustomProc::PausePreview() {
   }
 }
 
-void TCustomProc::StopPreview() {
+void PreviewController::StopPreview() {
   MediaGraph& graph = PreviewGraph();
   PreviewControls& view = PreviewView();
   try {
@@ -81,7 +76,7 @@ void TCustomProc::StopPreview() {
   }
 }
 
-void TCustomProc::OpenPreview(const std::string& file_name) {
+void PreviewController::OpenPreview(const std::string& file_name) {
   MediaGraph& graph = PreviewGraph();
   PreviewControls& view = PreviewView();
   // Dropping what was loaded, activating and rendering end quietly on an
@@ -125,7 +120,7 @@ void TCustomProc::OpenPreview(const std::string& file_name) {
   }
 }
 
-void TCustomProc::PreviewTimer(int64_t current_pos_ms, int64_t stop_pos_ms) {
+void PreviewController::PreviewTimer(int64_t current_pos_ms, int64_t stop_pos_ms) {
   MediaGraph& graph = PreviewGraph();
   PreviewControls& view = PreviewView();
   try {

@@ -1,5 +1,5 @@
-// TCommonLib's source-list operations: adding files with their size and
-// duration, the open dialog's names, removing and clearing rows.
+#include "SourceListEditor.h"
+
 #include <sys/stat.h>
 
 #include <algorithm>
@@ -10,7 +10,8 @@
 #include "Errors.h"
 #include "MediaGraph.h"
 #include "SourceFileList.h"
-#include "Unit_CommonLib.h"
+#include "TextHelpers.h"
+#include "TimeText.h"
 
 namespace {
 
@@ -44,17 +45,17 @@ bool HasRow(const SourceFileList& list, const std::string& file_name) {
 
 }  // namespace
 
-void TCommonLib::SetSourceListServices(SourceListServices services) {
+void SourceListEditor::SetSourceListServices(SourceListServices services) {
   source_services_ = std::move(services);
 }
 
-bool TCommonLib::IsSourceFileName(const std::string& file_name) {
+bool SourceListEditor::IsSourceFileName(const std::string& file_name) {
   const std::string extension = LowerExtension(file_name);
   return std::find(std::begin(kSourceExtensions), std::end(kSourceExtensions), extension) !=
          std::end(kSourceExtensions);
 }
 
-int64_t TCommonLib::GetFileSize(const std::string& file_name) {
+int64_t SourceListEditor::GetFileSize(const std::string& file_name) {
   // The size comes from the file's entry; the file is not opened, so neither
   // a file another program is writing nor a FIFO can hold the window.
   struct stat info {};
@@ -64,7 +65,7 @@ int64_t TCommonLib::GetFileSize(const std::string& file_name) {
   return static_cast<int64_t>(info.st_size);
 }
 
-int64_t TCommonLib::GetMediaDuration(const std::string& file_name, MediaGraph& graph) {
+int64_t SourceListEditor::GetMediaDuration(const std::string& file_name, MediaGraph& graph) {
   try {
     graph.Clear();
     graph.SetActive(true);
@@ -78,7 +79,7 @@ int64_t TCommonLib::GetMediaDuration(const std::string& file_name, MediaGraph& g
   }
 }
 
-void TCommonLib::AddSourceFiles(SourceFileList& list, const std::vector<std::string>& names) {
+void SourceListEditor::AddSourceFiles(SourceFileList& list, const std::vector<std::string>& names) {
   if (!source_services_.NewMediaGraph) {
     throw std::logic_error("The source list has no media service connected");
   }
@@ -92,15 +93,16 @@ void TCommonLib::AddSourceFiles(SourceFileList& list, const std::vector<std::str
     // probe until someone writes to it, and a device such as /dev/zero never
     // ends: they are told apart by their entry, before anything opens them,
     // and get the dialog of any file that cannot be measured.
-    const std::string duration =
-        IsRegularFile(name) ? SecondsToTimeText(GetMediaDuration(name, *graph)) : "00:00:00";
+    const std::string duration = IsRegularFile(name)
+                                     ? time_text::SecondsToTimeText(GetMediaDuration(name, *graph))
+                                     : "00:00:00";
     if (duration == "00:00:00") {
       if (source_services_.ShowCodeErrorForm) source_services_.ShowCodeErrorForm();
       continue;
     }
     // The size is read before the row exists: a file whose size cannot be
     // read must not leave a half-filled row behind.
-    const std::string size = FormatFileSize(GetFileSize(name));
+    const std::string size = text_helpers::FormatFileSize(GetFileSize(name));
     list.AppendRow({"True", name, size, duration, "00:00:00", duration, duration});
   }
   if (list.RowCount() > 0) {
@@ -109,14 +111,15 @@ void TCommonLib::AddSourceFiles(SourceFileList& list, const std::vector<std::str
   }
 }
 
-std::vector<std::string> TCommonLib::OpenSourceFiles(SourceFileDialog& dialog, bool drop_repeats,
-                                                     const std::string& folder) {
+std::vector<std::string> SourceListEditor::OpenSourceFiles(SourceFileDialog& dialog,
+                                                           bool drop_repeats,
+                                                           const std::string& folder) {
   dialog.SetInitialDir(folder);
   std::vector<std::string> names = dialog.Execute();
   return drop_repeats ? RemoveDuplicates(names) : names;
 }
 
-std::vector<std::string> TCommonLib::RemoveDuplicates(const std::vector<std::string>& texts) {
+std::vector<std::string> SourceListEditor::RemoveDuplicates(const std::vector<std::string>& texts) {
   std::vector<std::string> unique;
   std::unordered_set<std::string> seen;
   for (const std::string& text : texts) {
@@ -125,7 +128,7 @@ std::vector<std::string> TCommonLib::RemoveDuplicates(const std::vector<std::str
   return unique;
 }
 
-void TCommonLib::RemoveSelectedFiles(SourceFileList& list) {
+void SourceListEditor::RemoveSelectedFiles(SourceFileList& list) {
   if (list.SelectedRows().empty()) return;
   ui_.ProcessMessages();
   // The row before the focused one, found again by its position among the
@@ -153,7 +156,7 @@ void TCommonLib::RemoveSelectedFiles(SourceFileList& list) {
   }
 }
 
-bool TCommonLib::ClearFileList(SourceFileList& list) {
+bool SourceListEditor::ClearFileList(SourceFileList& list) {
   try {
     list.Clear();
     return true;

@@ -1,12 +1,12 @@
-// TCustomProc's side of the waveform editor: an edge moved there becomes the
+// The marker's side of the waveform editor: an edge moved there becomes the
 // selected rows' Start or End Time, and the marker's handles follow, the same
 // way a handle dragged on the marker bar fills the cells.
-#include "UnitCustomProc.h"
+#include "MarkerController.h"
 #include "WaveformTimeline.h"
 
 namespace sm = segment_marker;
 
-void TCustomProc::MoveWaveformEdge(sm::Edge edge, int64_t second, bool finished) {
+void MarkerController::MoveWaveformEdge(sm::Edge edge, int64_t second, bool finished) {
   SourceFileList& list = PreviewList();
   PreviewControls& view = PreviewView();
   for (int row : list.SelectedRows()) {

@@ -1,12 +1,8 @@
-// The support services: message boxes, the folder browser and the memory trim,
-// all reaching the person through UserInterface.
-#include <malloc.h>
+#include "MessageBoxes.h"
 
 #include <filesystem>
 
-#include "Unit_CommonLib.h"
-
-bool TCommonLib::ShowMsg(const std::string& text, int kind) {
+bool ShowMessageOfKind(UserInterface& ui, const std::string& text, int kind) {
   MessageIcon icon;
   switch (kind) {
     case 0:
@@ -24,14 +20,7 @@ bool TCommonLib::ShowMsg(const std::string& text, int kind) {
     default:
       return false;
   }
-  return ui_.MessageBox(text, icon, MessageButtons::Ok) != 0;
-}
-
-void TCommonLib::ClearMemory() {
-  // The working-set trim of the original platform: hand freed heap pages back
-  // to the system.
-  ::malloc_trim(0);
-  ui_.ProcessMessages();
+  return ui.MessageBox(text, icon, MessageButtons::Ok) != 0;
 }
 
 int ShowMsgBox(UserInterface& ui, const std::string& text, int kind) {

@@ -1,16 +1,14 @@
-// TCustomProc's profiles: filling the lists at start-up, the built-in
-// profiles of each output type, and the custom profiles kept in
-// Config/UserProfileInfo.ini with the name counter in
-// Config/UserProfileCount.ini.
+#include "ProfileStore.h"
+
 #include <algorithm>
 #include <charconv>
 #include <cstdint>
 #include <limits>
 #include <stdexcept>
 
+#include "EngineCommandBuilder.h"
 #include "Errors.h"
 #include "IniFiles32.h"
-#include "UnitCustomProc.h"
 
 namespace {
 
@@ -92,22 +90,36 @@ int64_t FirstFreeProfileNumber(const std::vector<std::string>& names, int64_t nu
   return number;
 }
 
+// The user's settings: the two after-batch check boxes, the output folder and
+// the open dialog's folder.
+constexpr char kSettingsFile[] = "UserSettings.ini";
+constexpr char kSection[] = "USRInfo";
+
+// Only the text "1" means checked; "true", "01" or nothing read as unchecked.
+bool Checked(const TIniFile32& ini, const char* key) {
+  return ini.ReadString(kSection, key, "0") == "1";
+}
+
+std::string HomeFolder() {
+  std::string folder = AbsoluteFolder("~");
+  if (folder.empty() || folder.back() != '/') folder += '/';
+  return folder;
+}
+
 }  // namespace
 
-void TCustomProc::SetProfileControls(ProfileControls* controls) { profile_controls_ = controls; }
-
-ProfileControls& TCustomProc::Controls() const {
+ProfileControls& ProfileStore::Controls() const {
   if (profile_controls_ == nullptr) {
     throw std::logic_error("The profile controls are not connected to TCustomProc");
   }
   return *profile_controls_;
 }
 
-std::string TCustomProc::ConfigFile(const std::string& name) const {
+std::string ProfileStore::ConfigFile(const std::string& name) const {
   return common_.AppPath + "Config/" + name;
 }
 
-void TCustomProc::InitOptionLists() {
+void ProfileStore::InitOptionLists() {
   ProfileControls& controls = Controls();
   FillControl(controls, ListControl::OutputFiletype, GetOutputTypeList());
   FillProfiles(ListControl::Profile);
@@ -118,7 +130,7 @@ void TCustomProc::InitOptionLists() {
   LoadUserSettings();
 }
 
-void TCustomProc::FillProfiles(ListControl list) {
+void ProfileStore::FillProfiles(ListControl list) {
   ProfileControls& controls = Controls();
   std::vector<std::string> qualities = GetQualityList();
   qualities.pop_back();  // the default-index entry
@@ -127,7 +139,7 @@ void TCustomProc::FillProfiles(ListControl list) {
   controls.SetItemIndex(list, 2);
 }
 
-void TCustomProc::ApplyProfile() {
+void ProfileStore::ApplyProfile() {
   ProfileControls& controls = Controls();
   const int profile = controls.List(ListControl::Profile).ItemIndex;
   if (profile >= 5) {
@@ -156,7 +168,7 @@ void TCustomProc::ApplyProfile() {
   }
 }
 
-std::string TCustomProc::ReadCustomProfile() {
+std::string ProfileStore::ReadCustomProfile() {
   ProfileControls& controls = Controls();
   const int selected = controls.CustomProfileIndex();
   const std::vector<std::string> names = controls.CustomProfileNames();
@@ -164,7 +176,7 @@ std::string TCustomProc::ReadCustomProfile() {
   return common_.ReadConfigValue(kProfileFile, names[static_cast<std::size_t>(selected)]);
 }
 
-void TCustomProc::ApplyCustomProfile() {
+void ProfileStore::ApplyCustomProfile() {
   ProfileControls& controls = Controls();
   const std::string profile = ReadCustomProfile();
   if (profile.empty()) return;
@@ -191,7 +203,7 @@ void TCustomProc::ApplyCustomProfile() {
   }
 }
 
-std::string TCustomProc::CurrentProfileString() const {
+std::string ProfileStore::CurrentProfileString() const {
   std::string profile;
   for (std::size_t i = 0; i < 6; ++i) {
     if (i > 0) profile += '|';
@@ -200,7 +212,7 @@ std::string TCustomProc::CurrentProfileString() const {
   return profile;
 }
 
-void TCustomProc::AddCustomProfile() {
+void ProfileStore::AddCustomProfile() {
   int64_t next = 1;
   {
     TIniFile32 count(ConfigFile(kCountFile));
@@ -218,14 +230,42 @@ void TCustomProc::AddCustomProfile() {
   TIniFile32(ConfigFile(kProfileFile)).WriteString(*name, *name, CurrentProfileString());
 }
 
-void TCustomProc::SaveCustomProfile() {
+void ProfileStore::SaveCustomProfile() {
   const std::string name = Controls().CustomProfileText();
   if (name.empty()) return;
   TIniFile32(ConfigFile(kProfileFile)).WriteString(name, name, CurrentProfileString());
 }
 
-void TCustomProc::DeleteCustomProfile() {
+void ProfileStore::DeleteCustomProfile() {
   ProfileControls& controls = Controls();
   if (controls.CustomProfileNames().empty()) return;
   TIniFile32(ConfigFile(kProfileFile)).EraseSection(controls.CustomProfileText());
+}
+
+// ---- User settings ---------------------------------------------------------
+
+void ProfileStore::LoadUserSettings() {
+  ProfileControls& controls = Controls();
+  const TIniFile32 ini(ConfigFile(kSettingsFile));
+  controls.SetShowOutputDirectoryChecked(Checked(ini, "SHWDDir"));
+  controls.SetShutdownChecked(Checked(ini, "SHUTDOWN"));
+  controls.SetOutputFolderText(ini.ReadString(kSection, "OutDir", controls.OutputFolderText()));
+}
+
+void ProfileStore::SaveUserSettings() {
+  ProfileControls& controls = Controls();
+  TIniFile32 ini(ConfigFile(kSettingsFile));
+  ini.WriteString(kSection, "SHWDDir", controls.ShowOutputDirectoryChecked() ? "1" : "0");
+  ini.WriteString(kSection, "SHUTDOWN", controls.ShutdownChecked() ? "1" : "0");
+  ini.WriteString(kSection, "OutDir", controls.OutputFolderText());
+}
+
+std::string ProfileStore::ReadInitDir() {
+  return TIniFile32(ConfigFile(kSettingsFile)).ReadString(kSection, "InitDir", HomeFolder());
+}
+
+void ProfileStore::SaveInitDir(const std::string& chosen_file_name) {
+  const std::string folder = TFileFunc::GetFilePath(chosen_file_name);
+  if (folder.empty()) return;
+  TIniFile32(ConfigFile(kSettingsFile)).WriteString(kSection, "InitDir", folder);
 }

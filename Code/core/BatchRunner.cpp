@@ -1,5 +1,5 @@
-// TCustomProc's batch conversion: the job loop, the engine's output turned
-// into the progress window's bars, Stop and the progress window's close box.
+#include "BatchRunner.h"
+
 #include <charconv>
 #include <climits>
 #include <cmath>
@@ -8,7 +8,7 @@
 #include <utility>
 
 #include "Errors.h"
-#include "UnitCustomProc.h"
+#include "TextHelpers.h"
 
 namespace {
 
@@ -38,14 +38,6 @@ int Clamp(int64_t value, int min, int max) {
   return static_cast<int>(value);
 }
 
-std::string Trimmed(const std::string& text) {
-  std::size_t first = 0;
-  std::size_t last = text.size();
-  while (first < last && static_cast<unsigned char>(text[first]) <= 32) ++first;
-  while (last > first && static_cast<unsigned char>(text[last - 1]) <= 32) --last;
-  return text.substr(first, last - first);
-}
-
 bool ReadInteger(const std::string& text, int& value) {
   const char* end = text.data() + text.size();
   auto [at, error] = std::from_chars(text.data(), end, value);
@@ -59,14 +51,17 @@ std::string WithoutTrailingSlash(std::string folder) {
 
 }  // namespace
 
-BatchWindows& TCustomProc::Windows() const {
+BatchRunner::BatchRunner(TCommonLib& common, TAppFunc& app, EngineCommandBuilder& builder)
+    : common_(common), app_(app), builder_(builder) {}
+
+BatchWindows& BatchRunner::Windows() const {
   if (batch_windows_ == nullptr) {
     throw std::logic_error("The batch conversion has no windows connected");
   }
   return *batch_windows_;
 }
 
-void TCustomProc::ConvertAll(const SourceFileList& list) {
+void BatchRunner::ConvertAll(const SourceFileList& list) {
   BatchWindows& windows = Windows();
   if (BatchRunning()) return;  // the main window is disabled meanwhile
   batch_list_ = &list;
@@ -112,19 +107,19 @@ void TCustomProc::ConvertAll(const SourceFileList& list) {
   EndBatch();
 }
 
-void TCustomProc::EndBatch() {
+void BatchRunner::EndBatch() {
   batch_list_ = nullptr;
   BatchWindows& windows = Windows();
   windows.HideProgressWindow();
   windows.SetMainWindowEnabled(true);
 }
 
-void TCustomProc::RunJob(const std::string& source) {
+void BatchRunner::RunJob(const std::string& source) {
   BatchWindows& windows = Windows();
   UserInterface& ui = common_.Ui();
 
-  CommandLine = BuildCommandLine(source);
-  app_.WriteLog("parameter: " + CommandLine);
+  builder_.CommandLine = builder_.BuildCommandLine(source);
+  app_.WriteLog("parameter: " + builder_.CommandLine);
   RefreshCount = 0;
   Progress.FilePosition = 0;
   windows.ProgressChanged();
@@ -145,7 +140,7 @@ void TCustomProc::RunJob(const std::string& source) {
   engine_line_.clear();
   engine_reason_.clear();
   worker_ = std::make_unique<TAdvanceSystem>(
-      LastCommand,
+      builder_.LastCommand,
       windows.ToUiThread([this](const std::string& chunk) { EngineOutputCallback(chunk); }),
       WithoutTrailingSlash(common_.AppPath),
       windows.ToUiThread([this](const std::string& piece) { EngineOutputRead(piece); }));
@@ -171,13 +166,13 @@ void TCustomProc::RunJob(const std::string& source) {
   ++CurrentIndex;
 }
 
-void TCustomProc::FreeWorker() {
+void BatchRunner::FreeWorker() {
   // Waits for the worker's read loop to end: its final read, without the
   // pause that follows a chunk.
   worker_.reset();
 }
 
-void TCustomProc::EngineOutputCallback(const std::string& chunk) {
+void BatchRunner::EngineOutputCallback(const std::string& chunk) {
   Progress.Status = chunk;
   Progress.CurFileName = common_.ConvertParameter.SourceFile;
   actRefreshProgressExecute();
@@ -187,7 +182,7 @@ void TCustomProc::EngineOutputCallback(const std::string& chunk) {
   Windows().ProgressChanged();
 }
 
-void TCustomProc::EngineOutputRead(const std::string& piece) {
+void BatchRunner::EngineOutputRead(const std::string& piece) {
   std::size_t begin = 0;
   while (begin < piece.size()) {
     const std::size_t end = piece.find_first_of("\r\n", begin);
@@ -210,7 +205,7 @@ void TCustomProc::EngineOutputRead(const std::string& piece) {
   }
 }
 
-void TCustomProc::EngineOutputEnded() {
+void BatchRunner::EngineOutputEnded() {
   EngineLineEnded();
   if (!engine_reason_.empty() && batch_windows_ != nullptr) {
     Progress.Status = std::exchange(engine_reason_, {});
@@ -220,14 +215,14 @@ void TCustomProc::EngineOutputEnded() {
 
 // The status bar shows the engine's reason only while the progress window is
 // up; the log keeps it, so a file missing from the output folder can be told.
-void TCustomProc::EngineLineEnded() {
+void BatchRunner::EngineLineEnded() {
   std::string line = std::exchange(engine_line_, {});
   if (!line.starts_with(kEngineReasonPrefix)) return;
   app_.WriteLog("Convert error. ->" + line);
   engine_reason_ = std::move(line);
 }
 
-void TCustomProc::actRefreshProgressExecute() {
+void BatchRunner::actRefreshProgressExecute() {
   ++RefreshCount;
   if (RefreshCount <= 1) return;  // the first chunk of a job only reaches the status bar
 
@@ -246,13 +241,14 @@ void TCustomProc::actRefreshProgressExecute() {
 
   p.FileMin = 0;
   int seconds = 0;
-  if (!ReadInteger(Duration, seconds)) return;  // no segment known: nothing to measure against
+  if (!ReadInteger(builder_.Duration, seconds))
+    return;  // no segment known: nothing to measure against
   p.FileMax = seconds;
 
   if (p.Status.empty()) return;
   const std::vector<std::string> pieces = TCommonLib::SplitString(p.Status, '=');
   const TConvertParameterStruct& parameter = common_.ConvertParameter;
-  const bool audio = Trimmed(parameter.CodecOption).substr(0, 7) == "-acodec" &&
+  const bool audio = text_helpers::TrimBlanks(parameter.CodecOption).substr(0, 7) == "-acodec" &&
                      parameter.OutputExtension != ".3gp";
   std::string time_piece;
   if (audio) {
@@ -276,7 +272,7 @@ void TCustomProc::actRefreshProgressExecute() {
   }
 }
 
-void TCustomProc::ProgressFormShow() {
+void BatchRunner::ProgressFormShow() {
   Progress.CurFileName = common_.ConvertParameter.SourceFile;
   Progress.Persent = "Current: 1, Total: " + std::to_string(TotalCount);
   Progress.FileMin = 0;
@@ -286,7 +282,7 @@ void TCustomProc::ProgressFormShow() {
   Progress.TotalPosition = 0;
 }
 
-void TCustomProc::btnStop1Click() {
+void BatchRunner::btnStop1Click() {
   BatchWindows& windows = Windows();
   if (common_.Ui().MessageBox("Are you sure you want to stop the work ? ", MessageIcon::None,
                               MessageButtons::YesNo) != IDYES) {
@@ -305,7 +301,7 @@ void TCustomProc::btnStop1Click() {
   windows.ProgressChanged();
 }
 
-void TCustomProc::ProgressFormClose() {
+void BatchRunner::ProgressFormClose() {
   BatchWindows& windows = Windows();
   if (common_.Ui().MessageBox("Are you sure to stop processing ?", MessageIcon::None,
                               MessageButtons::YesNo) != IDYES) {

@@ -1,5 +1,5 @@
-// TCommonLib's process operations: look-up by executable name, termination by
-// name, and ending the engine this program started when a batch stops.
+#include "EngineProcesses.h"
+
 #include <signal.h>
 #include <unistd.h>
 
@@ -8,7 +8,6 @@
 
 #include "AdvanceSystem.h"
 #include "ProcessTable.h"
-#include "Unit_CommonLib.h"
 
 namespace {
 
@@ -59,15 +58,16 @@ void SignalAlive(std::vector<Signalled>& targets, int signal, std::vector<bool>&
 
 }  // namespace
 
-int TCommonLib::GetProcessIdByName(const std::string& exe_name) {
+EngineProcesses::EngineProcesses(TAppFunc& app, TSysFunc& sys, UserInterface& ui)
+    : app_(app), sys_(sys), ui_(ui) {}
+
+int EngineProcesses::GetProcessIdByName(const std::string& exe_name) {
   int pid = sys_.GetProcessIdByName(exe_name);
   if (pid == 0) app_.WriteLog("Get Process id error.");
   return pid;
 }
 
-bool TCommonLib::TerminateProcessByName(const std::string& name) {
-  EnableDebugPrivilege();
-
+bool EngineProcesses::TerminateProcessByName(const std::string& name) {
   std::vector<Signalled> targets;
   const pid_t own_pid = ::getpid();
   for (ProcessEntry& entry : ListProcesses()) {
@@ -94,7 +94,7 @@ bool TCommonLib::TerminateProcessByName(const std::string& name) {
   return result;
 }
 
-bool TCommonLib::EngineRunsAs(const TAdvanceSystem* runner, const std::string& name) {
+bool EngineProcesses::EngineRunsAs(const TAdvanceSystem* runner, const std::string& name) {
   const bool runs = runner != nullptr && !runner->EngineFinished() &&
                     SameFileName(runner->EngineFileName(), name);
   // The look-up by name it stands for logged its misses; the log keeps them.
@@ -102,7 +102,7 @@ bool TCommonLib::EngineRunsAs(const TAdvanceSystem* runner, const std::string& n
   return runs;
 }
 
-void TCommonLib::KillEngineProcesses(const std::string& engine_path, TAdvanceSystem* runner) {
+void EngineProcesses::KillEngineProcesses(const std::string& engine_path, TAdvanceSystem* runner) {
   // Only the engine `runner` started is ended, never another program's
   // process that carries the same name. The two passes, for the engine's own
   // file name and for "evc.exe", stay: an engine of either name is ended.
@@ -122,14 +122,4 @@ void TCommonLib::KillEngineProcesses(const std::string& engine_path, TAdvanceSys
       ui_.ProcessMessages();
     }
   }
-}
-
-bool TCommonLib::EnableDebugPrivilege() {
-  // Linux has no debug privilege to switch on: a process may signal those of
-  // its own user, and root may signal any.
-  return SetPrivilege(0, "SeDebugPrivilege", true);
-}
-
-bool TCommonLib::SetPrivilege(int /*token*/, const std::string& /*privilege*/, bool /*enable*/) {
-  return true;
 }

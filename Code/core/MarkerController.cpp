@@ -1,19 +1,17 @@
-// TCustomProc's segment marker: placing the bar for the selected rows, the
-// two handles turned into Start and End Time, the nudges of the outer images,
-// and the rules that keep typed times consistent.
+#include "MarkerController.h"
+
 #include <algorithm>
 #include <cstdlib>
 #include <optional>
 
 #include "Errors.h"
-#include "UnitCustomProc.h"
 
 namespace sm = segment_marker;
 
 // A time cell in whole seconds; a cell that does not read as a time gives
 // `fallback`.
-int64_t TCustomProc::CellSeconds(const SourceFileList& list, int row, SourceColumn column,
-                                 int64_t fallback) {
+int64_t MarkerController::CellSeconds(const SourceFileList& list, int row, SourceColumn column,
+                                      int64_t fallback) {
   int64_t seconds = fallback;
   try {
     TCommonLib::ReadTimeTolerant(list.Cell(row, column), seconds);
@@ -23,7 +21,7 @@ int64_t TCustomProc::CellSeconds(const SourceFileList& list, int row, SourceColu
   return seconds;
 }
 
-void TCustomProc::SeekRunningPreview(int64_t seconds) {
+void MarkerController::SeekRunningPreview(int64_t seconds) {
   MediaGraph& graph = PreviewGraph();
   if (!Marker.MarkerReady || !graph.Active()) return;
   try {
@@ -33,7 +31,7 @@ void TCustomProc::SeekRunningPreview(int64_t seconds) {
   }
 }
 
-void TCustomProc::SyncMarkerToSelection() {
+void MarkerController::SyncMarkerToSelection() {
   SourceFileList& list = PreviewList();
   PreviewControls& view = PreviewView();
   // A cell that is not three ":" pieces keeps what the previous row of this
@@ -56,7 +54,7 @@ void TCustomProc::SyncMarkerToSelection() {
   }
 }
 
-void TCustomProc::SetStartTimeAndPlay() {
+void MarkerController::SetStartTimeAndPlay() {
   SourceFileList& list = PreviewList();
   PreviewControls& view = PreviewView();
   common_.Ui().ProcessMessages();
@@ -78,7 +76,7 @@ void TCustomProc::SetStartTimeAndPlay() {
   }
 }
 
-void TCustomProc::Splitter2Moved() {
+void MarkerController::Splitter2Moved() {
   SourceFileList& list = PreviewList();
   PreviewControls& view = PreviewView();
   common_.Ui().ProcessMessages();
@@ -101,7 +99,8 @@ void TCustomProc::Splitter2Moved() {
 
 // Start Time, End Time and Cut Time of a row for `part`; the cut is read back
 // from the row the way the command line reads it.
-void TCustomProc::SetPartCells(SourceFileList& list, int row, const segment_marker::Part& part) {
+void MarkerController::SetPartCells(SourceFileList& list, int row,
+                                    const segment_marker::Part& part) {
   list.SetCell(row, SourceColumn::StartTime, TCommonLib::SecondsToTimeText(part.start));
   list.SetCell(row, SourceColumn::EndTime, TCommonLib::SecondsToTimeText(part.end));
   list.SetCell(
@@ -109,7 +108,7 @@ void TCustomProc::SetPartCells(SourceFileList& list, int row, const segment_mark
       TCommonLib::SecondsToTimeText(GetSegmentSeconds(list.Cell(row, SourceColumn::FileName))));
 }
 
-void TCustomProc::NudgeStartHandle(sm::MouseButton button, const sm::PressState& state) {
+void MarkerController::NudgeStartHandle(sm::MouseButton button, const sm::PressState& state) {
   PreviewControls& view = PreviewView();
   const int step = sm::NudgeStep(button, state);
   if (step == 0) return;
@@ -119,7 +118,7 @@ void TCustomProc::NudgeStartHandle(sm::MouseButton button, const sm::PressState&
   SetStartTimeAndPlay();
 }
 
-void TCustomProc::NudgeEndHandle(sm::MouseButton button, const sm::PressState& state) {
+void MarkerController::NudgeEndHandle(sm::MouseButton button, const sm::PressState& state) {
   PreviewControls& view = PreviewView();
   const int step = sm::NudgeStep(button, state);
   if (step == 0) return;
@@ -129,7 +128,7 @@ void TCustomProc::NudgeEndHandle(sm::MouseButton button, const sm::PressState& s
   Splitter2Moved();
 }
 
-void TCustomProc::SourceFileInfoEdited() {
+void MarkerController::SourceFileInfoEdited() {
   SourceFileList& list = PreviewList();
   std::optional<ConversionError> first_error;
   // A start or end cell that does not read as hh:mm:ss is put back as if it
@@ -174,7 +173,7 @@ void TCustomProc::SourceFileInfoEdited() {
   if (first_error) throw *first_error;
 }
 
-void TCustomProc::SourceFileStartTimeChange() {
+void MarkerController::SourceFileStartTimeChange() {
   SourceFileList& list = PreviewList();
   const int focused = list.FocusedRow();
   if (focused >= 0 && list.IsSelected(focused)) list.SetFocusedRow(-1);
