@@ -1,8 +1,9 @@
 // Probe time per file over 200 short MP3 files, ours in-process against one
-// ffprobe process per file, and the peaks time for a 5-minute MP3. Makes its
+// ffprobe process per file, and the waveform envelope's time for a 5-minute MP3. Makes its
 // own files with the ffmpeg tool in a temporary folder.
 #include <unistd.h>
 
+#include <atomic>
 #include <chrono>
 #include <cstdio>
 #include <cstdlib>
@@ -10,8 +11,8 @@
 #include <string>
 
 #include "BenchShell.h"
-#include "MediaPeaks.h"
 #include "MediaProbe.h"
+#include "WaveformEnvelope.h"
 
 namespace {
 
@@ -53,7 +54,8 @@ int main() {
   const double theirs = Seconds(start) / kFiles;
 
   start = std::chrono::steady_clock::now();
-  const auto peaks = ComputePeaks((folder / "long.mp3").string(), 2000);
+  const std::atomic<bool> go_on{false};
+  const auto peaks = FullEnvelope((folder / "long.mp3").string(), go_on)->Slices(2000);
   const double peaks_s = Seconds(start);
 
   std::printf("probe, in-process:  %.3f ms per file (%d files, %lld ms of audio)\n", ours * 1e3,
