@@ -33,28 +33,35 @@ void Print(const char* what, const Timing& t) {
   std::printf("| %s | %.1f | %.1f |\n", what, t.wall * 1e3, t.cpu * 1e3);
 }
 
-}  // namespace
-
-int main() {
-  char pattern[] = "/tmp/tonbrix-waveform-bench-XXXXXX";
-  if (!mkdtemp(pattern)) return 1;
-  const std::filesystem::path folder = pattern;
+// Makes the 10-minute song in `folder`.
+std::string MakeSong(const std::filesystem::path& folder) {
   const std::string song = (folder / "ten_minutes.mp3").string();
   // Two tones and a 2 Hz beat over pink noise, the whole swelling and fading
   // every half minute; both channels differ.
   bench::Run(
       "ffmpeg -hide_banner -loglevel error -nostdin -y -filter_complex "
       "\"anoisesrc=d=600:c=pink:a=0.25:r=44100:seed=3[n];"
-      "aevalsrc='0.3*sin(2*PI*220*t)*(0.6+0.4*sin(2*PI*t/"
-      "30))+0.4*exp(-20*mod(t,0.5))*sin(2*PI*60*t)|"
+      "aevalsrc='0.3*sin(2*PI*220*t)*(0.6+0.4*sin(2*PI*t/30))+0.4*exp(-20*mod(t,0.5))*sin(2*PI*60*"
+      "t)|"
       "0.3*sin(2*PI*330*t)*(0.6+0.4*cos(2*PI*t/30))+0.4*exp(-20*mod(t,0.5))*sin(2*PI*60*t)':"
       "d=600:s=44100[m];[n]aformat=channel_layouts=stereo[ns];[m][ns]amix=inputs=2:normalize=0\" "
       "-ar 44100 -ac 2 -c:a libmp3lame -b:a 192k \"" +
       song + "\"");
+  return song;
+}
+
+}  // namespace
+
+// With a file name, that file is measured instead of the made song.
+int main(int argc, char** argv) {
+  char pattern[] = "/tmp/tonbrix-waveform-bench-XXXXXX";
+  if (!mkdtemp(pattern)) return 1;
+  const std::filesystem::path folder = pattern;
+  const std::string song = argc > 1 ? std::string(argv[1]) : MakeSong(folder);
 
   const std::atomic<bool> go_on{false};
   std::optional<WaveformEnvelope> full;
-  std::printf("10-minute MP3, %d decoders on %u cores; median of %d runs\n\n",
+  std::printf("%s: %d decoders on %u cores; median of %d runs\n\n", song.c_str(),
               EnvelopeDecoders(song), std::thread::hardware_concurrency(), kRuns);
   std::printf("| what | wall ms | CPU ms |\n|---|---|---|\n");
   const Timing tool =
