@@ -60,7 +60,7 @@ PeakPair WaveformEnvelope::PairRange(size_t first, size_t last) const {
 }
 
 PeakPair WaveformEnvelope::Range(double t0, double t1) const {
-  if (PairCount() == 0 || seconds_per_pair_ <= 0 || !(t1 > t0)) return {};
+  if (PairCount() == 0 || seconds_per_pair_ <= 0 || std::isnan(t0) || !(t1 > t0)) return {};
   const double end = static_cast<double>(PairCount());
   // Times a view computes for a pair's edge come out a hair off it; that
   // must not pull in the neighbouring pair.
@@ -230,8 +230,8 @@ AudioInput OpenDecodable(const std::string& path, const std::atomic<bool>& abort
 }
 
 // One packet of the input's audio stream into `packet`; false at the end of
-// the file or a damaged tail (the envelope is of what was read). Throws when
-// a read took too long; `aborted` tells the caller's flag from that.
+// the file, a damaged tail (the envelope is of what was read) or an abort.
+// Throws when a read took too long.
 bool ReadAudioPacket(AudioInput& input, AVPacket* packet, const std::atomic<bool>& abort) {
   for (;;) {
     input.ArmDeadline();
@@ -287,7 +287,6 @@ class PartPairs {
     }
   }
   bool Reached(int64_t at) const { return at >= end_; }
-  int64_t Begin() const { return begin_; }
   const std::vector<PeakPair>& Pairs() const { return pairs_; }
 
  private:
@@ -359,12 +358,21 @@ PartResult DecodePart(const PartJob& job) {
   std::optional<int64_t> next;
   if (first_part) next = 0;
   bool done = false;
+  bool unplaceable = false;
   const auto take = [&](const AVFrame& frame) {
     const int64_t ts = frame.best_effort_timestamp;
     if (first_part && teller.Waiting()) teller.Tell(ts == AV_NOPTS_VALUE ? Origin{} : ts);
     if (!next) {
       if (ts == AV_NOPTS_VALUE) return;
       next = to_samples(ts) - origin;
+      // The first frame must come before the part, or its first samples
+      // would be missing; a damaged timestamp must not place the part far
+      // away. One decoder then reads the file.
+      if (*next > job.begin) {
+        unplaceable = true;
+        done = true;
+        return;
+      }
     }
     pairs.Add(frame, *next);
     *next += frame.nb_samples;
@@ -391,6 +399,7 @@ PartResult DecodePart(const PartJob& job) {
     av_packet_unref(packet.get());
   }
   if (*job.abort) return {};
+  if (unplaceable) return {{}, {}, false};
   if (!done && decoding) DecodePacket(decoder, nullptr, frame.get(), take);
   // A part that met the end of the file before its priming stretch simply
   // has no samples; one that decoded but could not count, or never knew

@@ -387,6 +387,10 @@ TEST_P(PyramidTest, EveryRangeEqualsAScan) {
   EXPECT_EQ(all.max, scan(0, n).max);
   EXPECT_EQ(all.min, scan(0, n).min);
   EXPECT_EQ(envelope.Range(0.005 * n + 1, 0.005 * n + 2).max, 0.0f);
+  // A view's arithmetic gone wrong gives a flat line, never a wild read.
+  EXPECT_EQ(envelope.Range(std::nan(""), 1.0).max, 0.0f);
+  EXPECT_EQ(envelope.Range(0.0, std::nan("")).max, 0.0f);
+  EXPECT_EQ(envelope.Range(1.0, 0.5).max, 0.0f);
 }
 
 INSTANTIATE_TEST_SUITE_P(Lengths, PyramidTest, testing::Values(1, 2, 3, 7, 64, 1000, 1023, 4097));
