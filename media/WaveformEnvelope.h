@@ -8,6 +8,8 @@
 //     double Seconds() const;                      // PairCount() * SecondsPerPair()
 //     bool IsSketch() const;                       // coarse, from a quick look
 //     PeakPair Range(double t0, double t1) const;  // min/max over [t0, t1), O(log n)
+//     PeakPair PairRange(size_t first, size_t last) const;   // the same by pair index
+//     const std::vector<PeakPair>& Pairs() const;            // the fine pairs
 //     std::vector<PeakPair> Slices(size_t n) const;              // whole file in n bars
 //     std::vector<PeakPair> Slices(double t0, double t1, size_t n) const;
 //   };
@@ -27,10 +29,11 @@
 // 10-minute song takes well under a millisecond. The full envelope decodes on
 // every core (at most four): the file is cut into parts by time, each part
 // read by its own decoder, and the parts meet at exact sample positions taken
-// from the packets' timestamps; the result equals a single decoder's.
+// from the packets' timestamps; the result equals a single decoder's. Codecs
+// whose decoders would not agree at a seam are read by one (see FullEnvelope).
 //
 // The sketch reads short pieces at kSketchPieces places through the file (a
-// tenth of a second for a long song) and holds one pair per piece, so it paints
+// few hundredths of a second for a 10-minute song) and holds one pair per piece, so it paints
 // through the same calls, coarsely, until the full envelope replaces it.
 //
 // Failures: both functions return no value only when `abort` became true (they
@@ -50,6 +53,8 @@
 #include <optional>
 #include <string>
 #include <vector>
+
+#include "MediaGraph.h"  // MediaError
 
 struct PeakPair {
   float min = 0.0f;  // lowest sample value in the stretch, over all channels, -1..1
