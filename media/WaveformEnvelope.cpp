@@ -19,8 +19,8 @@
 // The envelope and its pyramid.
 
 WaveformEnvelope::WaveformEnvelope(std::vector<PeakPair> pairs, double seconds_per_pair,
-                                   bool sketch)
-    : seconds_per_pair_(seconds_per_pair), sketch_(sketch) {
+                                   bool sketch, int decoders)
+    : seconds_per_pair_(seconds_per_pair), sketch_(sketch), decoders_(decoders) {
   levels_.push_back(std::move(pairs));
   while (levels_.back().size() > 1) {
     const std::vector<PeakPair>& below = levels_.back();
@@ -549,18 +549,16 @@ std::optional<WaveformEnvelope> FullEnvelope(const std::string& path,
         DecodeInParts(path, abort, plan.parts, frames_per_pair, samples);
     // A part that could not tell where its samples belong: one decoder reads
     // the whole file instead.
+    int decoders = plan.parts;
     const auto unplaced = [](const PartResult& r) { return !r.placed; };
-    if (results && std::any_of(results->begin(), results->end(), unplaced))
-      results = DecodeInParts(path, abort, 1, frames_per_pair, samples);
+    if (results && std::any_of(results->begin(), results->end(), unplaced)) {
+      decoders = 1;
+      results = DecodeInParts(path, abort, decoders, frames_per_pair, samples);
+    }
     if (!results) return std::nullopt;
     return WaveformEnvelope(JoinParts(*results, frames_per_pair),
-                            static_cast<double>(frames_per_pair) / rate, false);
+                            static_cast<double>(frames_per_pair) / rate, false, decoders);
   });
-}
-
-int EnvelopeDecoders(const std::string& path, int parts) {
-  const std::atomic<bool> go_on{false};
-  return PlanFile(path, go_on, parts).parts;
 }
 
 std::optional<WaveformEnvelope> SketchEnvelope(const std::string& path,

@@ -70,13 +70,17 @@ class WaveformEnvelope {
   static constexpr int kSketchPieces = 520;
 
   WaveformEnvelope() = default;
-  // `pairs` at `seconds_per_pair` each, the first starting at 0 s.
-  WaveformEnvelope(std::vector<PeakPair> pairs, double seconds_per_pair, bool sketch);
+  // `pairs` at `seconds_per_pair` each, the first starting at 0 s, read by
+  // `decoders` decoders side by side.
+  WaveformEnvelope(std::vector<PeakPair> pairs, double seconds_per_pair, bool sketch,
+                   int decoders = 1);
 
   double SecondsPerPair() const { return seconds_per_pair_; }
   size_t PairCount() const { return levels_.empty() ? 0 : levels_[0].size(); }
   double Seconds() const { return static_cast<double>(PairCount()) * seconds_per_pair_; }
   bool IsSketch() const { return sketch_; }
+  // How many decoders read the file side by side (for benchmarks and tests).
+  int Decoders() const { return decoders_; }
   // The fine pairs themselves, first pair first.
   const std::vector<PeakPair>& Pairs() const;
 
@@ -98,6 +102,7 @@ class WaveformEnvelope {
   std::vector<std::vector<PeakPair>> levels_;
   double seconds_per_pair_ = 0.0;
   bool sketch_ = false;
+  int decoders_ = 1;
 };
 
 // A quick, coarse envelope: kSketchPieces pieces at equal steps through the
@@ -115,7 +120,3 @@ std::optional<WaveformEnvelope> SketchEnvelope(const std::string& path,
 // when the file does not decode; no value on abort.
 std::optional<WaveformEnvelope> FullEnvelope(const std::string& path,
                                              const std::atomic<bool>& abort, int parts = 0);
-
-// How many decoders FullEnvelope(path, abort, parts) uses (for benchmarks and
-// tests). Throws MediaError when the file does not decode.
-int EnvelopeDecoders(const std::string& path, int parts = 0);
