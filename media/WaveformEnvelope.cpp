@@ -245,13 +245,12 @@ bool ReadAudioPacket(AudioInput& input, AVPacket* packet, const std::atomic<bool
 }
 
 // Runs `read`; a failure that the abort caused (a libav call cut short)
-// means no value rather than an error.
+// means no value rather than an error. An envelope finished before the abort
+// came is still given: no value always means the reading stopped short.
 template <typename Read>
 std::optional<WaveformEnvelope> UnlessAborted(const std::atomic<bool>& abort, Read&& read) {
   try {
-    std::optional<WaveformEnvelope> envelope = read();
-    if (abort) return std::nullopt;
-    return envelope;
+    return read();
   } catch (const MediaError&) {
     if (abort) return std::nullopt;
     throw;
@@ -315,7 +314,8 @@ struct PartJob {
 struct PartResult {
   int64_t begin = 0;
   std::vector<PeakPair> pairs;
-  bool placed = true;  // false: without timestamps the part cannot be placed
+  bool placed = true;    // false: without timestamps the part cannot be placed
+  bool stopped = false;  // the abort, or another part's failure, ended it early
 };
 
 // Tells the origin exactly once, even when the first part leaves by an
@@ -388,7 +388,7 @@ PartResult DecodePart(const PartJob& job) {
   PacketPtr packet = MakePacket();
   FramePtr frame = MakeFrame();
   while (!done) {
-    if (*job.abort || *job.stop) return {};
+    if (*job.abort || *job.stop) return {{}, {}, true, true};
     if (!ReadAudioPacket(input, packet.get(), *job.abort)) break;
     if (!decoding) {
       const int64_t ts = packet->pts != AV_NOPTS_VALUE ? packet->pts : packet->dts;
@@ -398,7 +398,7 @@ PartResult DecodePart(const PartJob& job) {
     if (decoding) DecodePacket(decoder, packet.get(), frame.get(), take);
     av_packet_unref(packet.get());
   }
-  if (*job.abort) return {};
+  if (*job.abort) return {{}, {}, true, true};
   if (unplaceable) return {{}, {}, false};
   if (!done && decoding) DecodePacket(decoder, nullptr, frame.get(), take);
   // A part that met the end of the file before its priming stretch simply
@@ -514,7 +514,8 @@ std::optional<std::vector<PartResult>> DecodeInParts(const std::string& path,
     }
   }
   std::vector<PartResult> results = RunParts(jobs, stop);
-  if (abort) return std::nullopt;
+  const auto stopped = [](const PartResult& r) { return r.stopped; };
+  if (std::any_of(results.begin(), results.end(), stopped)) return std::nullopt;
   return results;
 }
 
@@ -584,7 +585,10 @@ std::optional<WaveformEnvelope> SketchEnvelope(const std::string& path,
       PeakPair piece = kUntouched;
       int frames = 0;
       for (int read = 0; read < kSketchPackets && frames < kSketchFrames; ++read) {
-        if (!ReadAudioPacket(input, packet.get(), abort)) break;
+        if (!ReadAudioPacket(input, packet.get(), abort)) {
+          if (abort) return std::nullopt;
+          break;
+        }
         DecodePacket(decoder, packet.get(), frame.get(), [&](const AVFrame& f) {
           ExtendBySamples(f, 0, f.nb_samples, piece);
           frames += f.nb_samples;
@@ -593,7 +597,6 @@ std::optional<WaveformEnvelope> SketchEnvelope(const std::string& path,
       }
       pieces[i] = frames > 0 ? piece : PeakPair{};
     }
-    if (abort) return std::nullopt;
     const double seconds = static_cast<double>(format->duration) / AV_TIME_BASE;
     return WaveformEnvelope(std::move(pieces), seconds / WaveformEnvelope::kSketchPieces, true);
   });

@@ -36,8 +36,9 @@
 // few hundredths of a second for a 10-minute song) and holds one pair per piece, so it paints
 // through the same calls, coarsely, until the full envelope replaces it.
 //
-// Failures: both functions return no value only when `abort` became true (they
-// look at it between packets, so they end within a packet's decoding). A file
+// Failures: both functions return no value only when `abort` became true and
+// stopped them short (they look at it between packets, so they end within a
+// packet's decoding); an envelope finished just before the abort is given. A file
 // that cannot be opened or holds no audio that decodes throws MediaError with
 // the file's name and the reason; a damaged tail gives the envelope of what
 // was read, a file with no samples an empty envelope (PairCount() 0).

@@ -323,7 +323,8 @@ TEST(WaveformEnvelope, AnAbortAskedBeforeGivesNothing) {
 
 TEST(WaveformEnvelope, AnAbortWhileReadingStopsIt) {
   // Two minutes of MP3 take far longer to decode than the moment after which
-  // the flag is raised.
+  // the flag is raised; an envelope read to its end would be given even so,
+  // so no value means the reading stopped short.
   const std::string path = Fixtures::Get().Path("long.mp3");
   for (int parts : {1, 2}) {
     std::atomic<bool> abort{false};
