@@ -28,20 +28,32 @@ struct Timing {
   double cpu = 0;   // median CPU time, seconds
 };
 
-inline Timing Median(int runs, const std::function<void()>& work) {
+// One run of `work`.
+inline Timing Once(const std::function<void()>& work) {
+  const auto start = std::chrono::steady_clock::now();
+  const double cpu = CpuSeconds();
+  work();
+  return {std::chrono::duration<double>(std::chrono::steady_clock::now() - start).count(),
+          CpuSeconds() - cpu};
+}
+
+// The median wall and the median CPU time of `timings` (not empty).
+inline Timing MedianOf(const std::vector<Timing>& timings) {
   std::vector<double> walls;
   std::vector<double> cpus;
-  for (int i = 0; i < runs; ++i) {
-    const auto start = std::chrono::steady_clock::now();
-    const double cpu = CpuSeconds();
-    work();
-    cpus.push_back(CpuSeconds() - cpu);
-    walls.push_back(
-        std::chrono::duration<double>(std::chrono::steady_clock::now() - start).count());
+  for (const Timing& t : timings) {
+    walls.push_back(t.wall);
+    cpus.push_back(t.cpu);
   }
   std::sort(walls.begin(), walls.end());
   std::sort(cpus.begin(), cpus.end());
   return {walls[walls.size() / 2], cpus[cpus.size() / 2]};
+}
+
+inline Timing Median(int runs, const std::function<void()>& work) {
+  std::vector<Timing> timings;
+  for (int i = 0; i < runs; ++i) timings.push_back(Once(work));
+  return MedianOf(timings);
 }
 
 }  // namespace bench
