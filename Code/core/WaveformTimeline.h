@@ -15,7 +15,7 @@
 #include <cstdint>
 #include <vector>
 
-#include "MediaPeaks.h"
+#include "WaveformEnvelope.h"  // PeakPair
 #include "SegmentMarker.h"
 
 class WaveformTimeline {

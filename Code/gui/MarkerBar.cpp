@@ -7,8 +7,9 @@
 #include <mutex>
 
 #include "Artwork.h"
-#include "MarkerWaveform.h"
+#include "MediaGraph.h"
 #include "SegmentMarker.h"
+#include "WaveformEnvelope.h"
 
 namespace sm = segment_marker;
 
@@ -254,8 +255,17 @@ void TMarkerBar::StartWaveform(const QString& file) {
           },
           Qt::QueuedConnection);
     };
-    if (auto sketch = marker_waveform::Sketch(path, count, *abort)) deliver(*sketch, false);
-    if (auto full = marker_waveform::Full(path, count, *abort)) deliver(*full, true);
+    // A file whose length is unknown has no sketch, yet its full envelope
+    // may still come; a file that does not decode shows none.
+    try {
+      if (auto sketch = SketchEnvelope(path, *abort)) deliver(sketch->Slices(count), false);
+    } catch (const MediaError&) {
+    }
+    try {
+      auto full = FullEnvelope(path, *abort);
+      if (full && full->PairCount() > 0) deliver(full->Slices(count), true);
+    } catch (const MediaError&) {
+    }
   });
 }
 

@@ -25,7 +25,7 @@
 #include <memory>
 #include <vector>
 
-#include "MediaPeaks.h"
+#include "WaveformEnvelope.h"
 
 class TMarkerBar : public QWidget {
   Q_OBJECT

@@ -10,10 +10,10 @@
 #include <algorithm>
 #include <atomic>
 #include <cmath>
+#include <optional>
 
 #include "Artwork.h"
-#include "MarkerWaveform.h"
-#include "MediaProbe.h"
+#include "WaveformEnvelope.h"
 
 namespace sm = segment_marker;
 
@@ -28,11 +28,20 @@ const QColor kRulerText{0xc9, 0xd2, 0xe6};
 const QColor kEdge{0xf4, 0xf6, 0xfb};
 const QColor kPlayhead{0xff, 0x9f, 0x1c};
 
-// The fine envelope keeps this many seconds per pair: twice as fine as the
-// closest zoom, so a 2x screen still gets a pair per device pixel.
-constexpr double kFineSecondsPerPair = WaveformTimeline::kFinestSecondsPerPixel / 2;
-constexpr size_t kSketchPairs = 1024;
-constexpr size_t kMostPairs = 1 << 20;
+// The media library's envelope as the view reads it.
+class MediaEnvelopeSource : public EnvelopeSource {
+ public:
+  explicit MediaEnvelopeSource(WaveformEnvelope envelope) : envelope_(std::move(envelope)) {}
+  double Duration() const override { return envelope_.Seconds(); }
+  bool Range(double t0, double t1, PeakPair& out) const override {
+    if (envelope_.PairCount() == 0 || t1 <= 0.0 || t0 >= envelope_.Seconds()) return false;
+    out = envelope_.Range(std::max(t0, 0.0), std::max(t1, t0));
+    return true;
+  }
+
+ private:
+  WaveformEnvelope envelope_;
+};
 
 // One loading thread for every view: a newer request waits at most for the
 // piece of work under way, which stops at its next packet once dropped.
@@ -161,14 +170,15 @@ void WaveformView::StartLoading(const QString& file) {
   if (file.isEmpty()) return;
   auto link = link_;
   const std::string path = file.toStdString();
-  const double listed = static_cast<double>(std::max<int64_t>(duration_, 1));
-  EnvelopePool().start([link, path, listed] {
-    const auto deliver = [&](std::vector<PeakPair> pairs, double seconds, bool complete) {
+  EnvelopePool().start([link, path] {
+    const auto deliver = [&](std::optional<WaveformEnvelope> envelope, bool complete) {
       // A view that went (and with it, at exit, the application) set abort.
       if (link->abort) return;
       // No pairs: the file gives no waveform, which the view says.
       std::shared_ptr<const EnvelopeSource> source;
-      if (!pairs.empty()) source = std::make_shared<const PeakPyramid>(std::move(pairs), seconds);
+      if (envelope && envelope->PairCount() > 0) {
+        source = std::make_shared<const MediaEnvelopeSource>(std::move(*envelope));
+      }
       // Posted to the application object, which outlives every view; the
       // link says on the window thread whether the view still wants it.
       QMetaObject::invokeMethod(
@@ -178,26 +188,12 @@ void WaveformView::StartLoading(const QString& file) {
           },
           Qt::QueuedConnection);
     };
-    // The list's whole seconds are only near the file's own length; the
-    // slices divide the file's own length.
-    double seconds = listed;
     try {
-      const MediaInfo info = ProbeMedia(path);
-      if (info.duration_ms > 0) seconds = info.duration_ms / 1000.0;
+      if (auto sketch = SketchEnvelope(path, link->abort)) deliver(std::move(sketch), false);
+      if (link->abort) return;
+      deliver(FullEnvelope(path, link->abort), true);
     } catch (const MediaError&) {
-      deliver({}, seconds, true);
-      return;
-    }
-    if (link->abort) return;
-    if (auto sketch = marker_waveform::Sketch(path, kSketchPairs, link->abort)) {
-      deliver(std::move(*sketch), seconds, false);
-    }
-    const auto fine = static_cast<size_t>(std::ceil(seconds / kFineSecondsPerPair));
-    if (auto full =
-            marker_waveform::Full(path, std::clamp(fine, kSketchPairs, kMostPairs), link->abort)) {
-      deliver(std::move(*full), seconds, true);
-    } else {
-      deliver({}, seconds, true);
+      deliver(std::nullopt, true);
     }
   });
 }

@@ -3,19 +3,16 @@
 // is a structured one from the tests' song maker, encoded as a 192 kbit/s
 // stereo MP3 at 44.1 kHz, in a temporary folder. Each figure is the median of
 // five runs.
-#include <sys/resource.h>
 #include <unistd.h>
 
-#include <algorithm>
-#include <chrono>
 #include <cstdio>
 #include <cstdlib>
 #include <filesystem>
 #include <functional>
 #include <string>
-#include <vector>
 
 #include "BenchShell.h"
+#include "BenchTiming.h"
 #include "HookFeatures.h"
 #include "HookSuggester.h"
 #include "SyntheticSongs.h"
@@ -24,37 +21,9 @@ namespace {
 
 constexpr int kRuns = 5;
 
-// CPU seconds of this process (all its threads) and of its finished children.
-double CpuSeconds() {
-  auto seconds = [](const timeval& t) { return t.tv_sec + t.tv_usec / 1e6; };
-  rusage self{};
-  rusage children{};
-  getrusage(RUSAGE_SELF, &self);
-  getrusage(RUSAGE_CHILDREN, &children);
-  return seconds(self.ru_utime) + seconds(self.ru_stime) + seconds(children.ru_utime) +
-         seconds(children.ru_stime);
-}
+using bench::Timing;
 
-struct Timing {
-  double wall = 0;  // median wall time, seconds
-  double cpu = 0;   // median CPU time, seconds: less disturbed by other builds
-};
-
-Timing Median(const std::function<void()>& work) {
-  std::vector<double> walls;
-  std::vector<double> cpus;
-  for (int i = 0; i < kRuns; ++i) {
-    const auto start = std::chrono::steady_clock::now();
-    const double cpu = CpuSeconds();
-    work();
-    cpus.push_back(CpuSeconds() - cpu);
-    walls.push_back(
-        std::chrono::duration<double>(std::chrono::steady_clock::now() - start).count());
-  }
-  std::sort(walls.begin(), walls.end());
-  std::sort(cpus.begin(), cpus.end());
-  return {walls[kRuns / 2], cpus[kRuns / 2]};
-}
+Timing Median(const std::function<void()>& work) { return bench::Median(kRuns, work); }
 
 void Print(const char* what, const Timing& t) {
   std::printf("%-30s %5.0f ms wall, %5.0f ms CPU\n", what, t.wall * 1e3, t.cpu * 1e3);

@@ -1,7 +1,7 @@
 // How soon the marker bar shows a long song's waveform, and how long the
 // window's thread is held when a row is chosen. Makes a 10-minute 192 kbit/s
 // MP3 with the ffmpeg tool in a temporary folder, then times:
-//  - the sketch and the full envelope on their own, and media's ComputePeaks;
+//  - the sketch and the full envelope on their own (media's WaveformEnvelope);
 //  - in a marker bar (offscreen window): the call that asks for the waveform,
 //    the wait until the first slices are shown, and until the full envelope;
 //  - choosing another song while the first is still being read;
@@ -22,8 +22,7 @@
 #include <vector>
 
 #include "MarkerBar.h"
-#include "MarkerWaveform.h"
-#include "MediaPeaks.h"
+#include "WaveformEnvelope.h"
 #include "WaveformView.h"
 
 namespace {
@@ -137,11 +136,9 @@ int main(int argc, char** argv) {
 
   std::printf("| what | ms |\n|---|---|\n");
   std::printf("| sketch, 10-minute MP3 | %.1f |\n",
-              Millis([&] { marker_waveform::Sketch(long_song, count, keep_going); }));
+              Millis([&] { SketchEnvelope(long_song, keep_going)->Slices(count); }));
   std::printf("| full envelope, 10-minute MP3 | %.1f |\n",
-              Millis([&] { marker_waveform::Full(long_song, count, keep_going); }));
-  std::printf("| media's ComputePeaks, 10-minute MP3 | %.1f |\n",
-              Millis([&] { ComputePeaks(long_song, count); }));
+              Millis([&] { FullEnvelope(long_song, keep_going)->Slices(count); }));
 
   QLabel left;
   QLabel right;

@@ -23,6 +23,13 @@ inline constexpr int64_t kSoundMs = 12500;
 // amplitude up to kOnsetEndMs.
 inline constexpr int64_t kOnsetMs = 5000;
 inline constexpr int64_t kOnsetEndMs = 8000;
+// The burst fixtures are silent but for a full-scale square wave from
+// kBurstMs to kBurstEndMs (6 s long).
+inline constexpr int64_t kBurstMs = 3000;
+inline constexpr int64_t kBurstEndMs = 3500;
+// Loud and quiet noise, 12.5 s, for the noise.* and mono.mp3 fixtures.
+inline const std::string kNoise =
+    "anoisesrc=d=12.5:a=0.6:r=44100:seed=11,volume='0.3+0.7*abs(sin(t/2))':eval=frame";
 
 struct SoundFile {
   const char* name;
@@ -93,6 +100,33 @@ class Fixtures {
       Make(part, "-f lavfi -i \"" + onset + "\" -c:a libmp3lame -q:a 2 -write_xing 0");
     } else if (name == "onset.ogg") {
       Make(part, "-f lavfi -i \"" + onset + "\" -c:a libvorbis");
+    } else if (name.rfind("noise.", 0) == 0) {
+      // Noise changes from sample to sample, so an envelope a sample off shows.
+      const std::string ext = name.substr(6);
+      Make(part, "-f lavfi -i \"" + kNoise + "\" -ac 2 -c:a " + CodecFor(ext));
+    } else if (name == "long.mp3") {
+      Make(part,
+           "-f lavfi -i \"anoisesrc=d=120:a=0.5:r=44100:seed=2\" -ac 2 -c:a libmp3lame -b:a 192k");
+    } else if (name == "mono.mp3") {
+      Make(part, "-f lavfi -i \"" + kNoise + "\" -ac 1 -c:a libmp3lame -b:a 128k");
+    } else if (name == "surround.m4a") {
+      // Six channels, each at its own level, so that a lost channel shows.
+      std::string channels;
+      for (int c = 0; c < 6; ++c) {
+        channels += (c ? "|" : "") + std::to_string(0.15 * (c + 1)) + "*sin(2*PI*" +
+                    std::to_string(110 * (c + 1)) + "*t)*(0.5+0.5*sin(7*t))";
+      }
+      Make(part, "-f lavfi -i \"aevalsrc='" + channels + "':d=9:s=48000:c=5.1\" -c:a aac");
+    } else if (name == "short.mp3") {
+      Make(part, "-f lavfi -i \"anoisesrc=d=0.6:a=0.4:r=44100:seed=5\" -ac 2 -c:a libmp3lame");
+    } else if (name == "short.wav") {
+      Make(part, "-f lavfi -i \"anoisesrc=d=0.3:a=0.4:r=22050:seed=5\" -ac 1 -c:a pcm_s16le");
+    } else if (name.rfind("burst.", 0) == 0) {
+      // Silence, then full scale from kBurstMs to kBurstEndMs, then silence.
+      const std::string ext = name.substr(6);
+      const std::string square = "if(between(t,3,3.5),if(lt(mod(t,0.01),0.005),1,-1),0)";
+      Make(part, "-f lavfi -i \"aevalsrc='" + square + "|" + square + "':d=6:s=44100\" -c:a " +
+                     CodecFor(ext));
     } else if (name == "video_only.mkv") {
       Make(part, "-f lavfi -i color=c=black:s=32x32:d=1 -c:v mpeg4");
     } else if (name == "empty.mp3") {
@@ -128,6 +162,15 @@ class Fixtures {
     const std::string command = "ffmpeg -hide_banner -loglevel error -nostdin -y " + arguments +
                                 " -f " + muxer + " \"" + out.string() + "\"";
     if (std::system(command.c_str()) != 0) throw std::runtime_error("ffmpeg failed: " + command);
+  }
+
+  // The encoder for a noise or burst fixture of that extension.
+  static std::string CodecFor(const std::string& ext) {
+    return ext == "mp3"    ? "libmp3lame -b:a 192k"
+           : ext == "m4a"  ? "aac"
+           : ext == "ogg"  ? "libvorbis"
+           : ext == "flac" ? "flac"
+                           : "pcm_s16le";
   }
 
   static void WriteBytes(const std::filesystem::path& out, const std::string& bytes) {
