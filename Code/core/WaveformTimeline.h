@@ -5,8 +5,8 @@
 // typed times (segment_marker::WholePart), and decides what playing the part
 // does at each position (go on, stop at End, or jump back to Start).
 //
-// PeakPyramid: a song's fine min/max envelope reduced level by level, so that
-// the min/max over any time range costs a few lookups whatever the zoom.
+// EnvelopeSource: what the editor draws from (the media library's envelope
+// behind a narrow interface).
 //
 // Plain values; the caller owns them. User-interface thread in practice; no
 // shared state.
@@ -83,25 +83,4 @@ class EnvelopeSource {
   virtual double Duration() const = 0;
   // Min and max over [t0, t1); false where the range holds none of the song.
   virtual bool Range(double t0, double t1, PeakPair& out) const = 0;
-};
-
-class PeakPyramid : public EnvelopeSource {
- public:
-  PeakPyramid() = default;
-  // `fine` pairs dividing `duration` seconds into equal slices.
-  PeakPyramid(std::vector<PeakPair> fine, double duration);
-
-  bool Empty() const { return levels_.empty() || levels_.front().empty(); }
-  double Duration() const override { return duration_; }
-  size_t PairCount() const { return Empty() ? 0 : levels_.front().size(); }
-  double SecondsPerPair() const { return seconds_per_pair_; }
-  // Min and max over [t0, t1); a range inside one slice gives that slice.
-  // False when the range lies outside the song or the envelope is empty.
-  bool Range(double t0, double t1, PeakPair& out) const override;
-
- private:
-  // levels_[k] holds pairs of 2^k fine slices each.
-  std::vector<std::vector<PeakPair>> levels_;
-  double duration_ = 0.0;
-  double seconds_per_pair_ = 0.0;
 };

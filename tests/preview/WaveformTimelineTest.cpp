@@ -1,11 +1,10 @@
 // The waveform editor's arithmetic: time and x, zooming around the mouse,
 // panning and fitting the part within the song, edges moved and nudged in
-// whole seconds by the typed-time rules, what playing the part does at End,
-// and the envelope pyramid's min/max over any range against a plain scan.
+// whole seconds by the typed-time rules, and what playing the part does at
+// End.
 #include <gtest/gtest.h>
 
 #include <cmath>
-#include <random>
 
 #include "WaveformTimeline.h"
 
@@ -176,44 +175,3 @@ INSTANTIATE_TEST_SUITE_P(Plays, PartPlayTest,
                                          PlayCase{31.5, false, Step::StopAtEnd},
                                          PlayCase{29.99, true, Step::Continue},
                                          PlayCase{30.0, true, Step::BackToStart}));
-
-TEST(PeakPyramid, AnyRangeGivesTheSameAsAPlainScan) {
-  std::mt19937 random(7);
-  std::uniform_real_distribution<float> level(-1.0f, 1.0f);
-  std::vector<PeakPair> fine(1003);
-  for (PeakPair& pair : fine) {
-    const float a = level(random);
-    const float b = level(random);
-    pair = {std::min(a, b), std::max(a, b)};
-  }
-  const PeakPyramid pyramid(fine, 100.3);  // 0.1 s a pair
-  EXPECT_EQ(pyramid.PairCount(), 1003u);
-  std::uniform_real_distribution<double> when(0.0, 100.3);
-  for (int i = 0; i < 2000; ++i) {
-    double t0 = when(random);
-    double t1 = when(random);
-    if (t1 < t0) std::swap(t0, t1);
-    PeakPair got;
-    ASSERT_TRUE(pyramid.Range(t0, t1, got));
-    const auto first = static_cast<size_t>(std::floor(t0 / 0.1 + 1e-9));
-    auto last = static_cast<size_t>(std::ceil(t1 / 0.1 - 1e-9));
-    last = std::clamp(last, first + 1, fine.size());
-    PeakPair want{1.0f, -1.0f};
-    for (size_t k = std::min(first, fine.size() - 1); k < last; ++k) {
-      want.min = std::min(want.min, fine[k].min);
-      want.max = std::max(want.max, fine[k].max);
-    }
-    ASSERT_EQ(got.min, want.min) << t0 << ".." << t1;
-    ASSERT_EQ(got.max, want.max) << t0 << ".." << t1;
-  }
-}
-
-TEST(PeakPyramid, RangesOutsideTheSongGiveNothing) {
-  const PeakPyramid pyramid({{-0.5f, 0.5f}, {-0.25f, 0.75f}}, 2.0);
-  PeakPair got;
-  EXPECT_FALSE(pyramid.Range(-2.0, 0.0, got));
-  EXPECT_FALSE(pyramid.Range(2.0, 3.0, got));
-  ASSERT_TRUE(pyramid.Range(1.2, 1.3, got));  // inside one slice: that slice
-  EXPECT_EQ(got.max, 0.75f);
-  EXPECT_FALSE(PeakPyramid().Range(0.0, 1.0, got));
-}
