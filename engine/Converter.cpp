@@ -31,12 +31,6 @@ extern "C" {
 
 namespace evc {
 
-std::string AvErrorText(int error) {
-  char text[AV_ERROR_MAX_STRING_SIZE] = {};
-  av_strerror(error, text, sizeof text);
-  return text;
-}
-
 std::string ShownText(std::string text) {
   std::replace(text.begin(), text.end(), '=', '-');
   return text;

@@ -29,7 +29,7 @@ struct PlaybackDecoder::Stream {
   AudioInput input;
   AVRational time_base{1, 1};
   int64_t start_pts = 0;
-  SwrContextPtr resampler;
+  ResamplerPtr resampler;
   // The input layout the resampler was set up for.
   AVChannelLayout resampler_layout{};
   int resampler_format = -1;
@@ -147,7 +147,7 @@ void PlaybackDecoder::ThreadMain() {
 namespace {
 
 // Sets up (or keeps) the resampler that turns `frame` into the output format.
-bool PrepareResampler(SwrContextPtr& resampler, AVChannelLayout& layout, int& format, int& rate,
+bool PrepareResampler(ResamplerPtr& resampler, AVChannelLayout& layout, int& format, int& rate,
                       const AVFrame& frame, const OutputFormat& out) {
   if (resampler && format == frame.format && rate == frame.sample_rate &&
       av_channel_layout_compare(&layout, &frame.ch_layout) == 0) {
@@ -163,7 +163,7 @@ bool PrepareResampler(SwrContextPtr& resampler, AVChannelLayout& layout, int& fo
                           out.sample_rate, const_cast<AVChannelLayout*>(&frame.ch_layout),
                           static_cast<AVSampleFormat>(frame.format), frame.sample_rate, 0, nullptr);
   av_channel_layout_uninit(&out_layout);
-  SwrContextPtr owner(raw);
+  ResamplerPtr owner(raw);
   if (err < 0 || swr_init(owner.get()) < 0) return false;
   av_channel_layout_uninit(&layout);
   av_channel_layout_copy(&layout, &frame.ch_layout);
