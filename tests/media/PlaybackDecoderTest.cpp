@@ -109,6 +109,11 @@ TEST(PlaybackDecoder, ReachesTheEndAndReportsIt) {
 // size: a format without them is refused before any thread starts.
 class DecoderFormatTest : public testing::TestWithParam<OutputFormat> {};
 
+static std::string FormatCaseName(size_t index) {
+  constexpr const char* kNames[] = {"NoRate", "NoChannels", "NegativeRate"};
+  return kNames[index];
+}
+
 TEST_P(DecoderFormatTest, RefusesAFormatWithoutRateOrChannels) {
   try {
     PlaybackDecoder decoder(Fixtures::Get().Path("onset.wav"), GetParam(), 0);
@@ -120,7 +125,8 @@ TEST_P(DecoderFormatTest, RefusesAFormatWithoutRateOrChannels) {
 
 INSTANTIATE_TEST_SUITE_P(Unusable, DecoderFormatTest,
                          testing::Values(OutputFormat{0, 2, false}, OutputFormat{44100, 0, false},
-                                         OutputFormat{-8000, 1, true}));
+                                         OutputFormat{-8000, 1, true}),
+                         [](const auto& info) { return FormatCaseName(info.index); });
 
 class DecoderBadFileTest : public testing::TestWithParam<const char*> {};
 
