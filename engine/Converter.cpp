@@ -34,12 +34,6 @@ extern "C" {
 
 namespace evc {
 
-std::string AvErrorText(int error) {
-  char text[AV_ERROR_MAX_STRING_SIZE] = {};
-  av_strerror(error, text, sizeof text);
-  return text;
-}
-
 std::string ShownText(std::string text) {
   std::replace(text.begin(), text.end(), '=', '-');
   return text;
@@ -101,7 +95,7 @@ AVChannelLayout UsableLayout(const AVChannelLayout& layout) {
   if (layout.order == AV_CHANNEL_ORDER_UNSPEC || layout.nb_channels <= 0) {
     av_channel_layout_default(&usable, std::max(layout.nb_channels, 1));
   } else {
-    av_channel_layout_copy(&usable, &layout);
+    Check(av_channel_layout_copy(&usable, &layout), "cannot copy the source's channel layout");
   }
   return usable;
 }
@@ -392,7 +386,8 @@ class Conversion {
     for (const AVChannelLayout* l = codec->ch_layouts; l && l->nb_channels; ++l) {
       if (l->nb_channels == plan_.channels) {
         av_channel_layout_uninit(&encoderLayout_);
-        av_channel_layout_copy(&encoderLayout_, l);
+        Check(av_channel_layout_copy(&encoderLayout_, l),
+              "cannot copy the encoder's channel layout");
         break;
       }
     }
@@ -414,7 +409,8 @@ class Conversion {
       if (!encoder_) throw JobError("out of memory for the encoder");
       encoder_->sample_fmt = encoderFormat_;
       encoder_->sample_rate = plan_.sampleRate;
-      av_channel_layout_copy(&encoder_->ch_layout, &encoderLayout_);
+      Check(av_channel_layout_copy(&encoder_->ch_layout, &encoderLayout_),
+            "cannot copy the encoder's channel layout");
       encoder_->bit_rate = bitrate;
       // One thread inside the encoder: its output then depends on the input
       // alone, and the engine's own second thread is the parallel part.
@@ -457,9 +453,11 @@ class Conversion {
       if (!entry) entry = av_dict_get(inStream_->metadata, key, nullptr, 0);
       if (!entry || !*entry->value) continue;
       const std::string value = CappedTag(entry->value);
-      av_dict_set(&output_->metadata, key, value.c_str(), 0);
+      const std::string what = std::string("cannot copy the ") + key + " tag";
+      Check(av_dict_set(&output_->metadata, key, value.c_str(), 0), what);
       // The Ogg muxer writes the stream's Vorbis comments.
-      if (plan_.muxer == "ogg") av_dict_set(&outStream_->metadata, key, value.c_str(), 0);
+      if (plan_.muxer == "ogg")
+        Check(av_dict_set(&outStream_->metadata, key, value.c_str(), 0), what);
     }
   }
 
@@ -487,10 +485,15 @@ class Conversion {
     inputRate_ = first.sample_rate;
     av_channel_layout_uninit(&inputLayout_);
     inputLayout_ = UsableLayout(first.ch_layout);
-    const std::string source = "time_base=1/" + std::to_string(inputRate_) +
-                               ":sample_rate=" + std::to_string(inputRate_) +
-                               ":sample_fmt=" + av_get_sample_fmt_name(inputFormat_) +
-                               ":channel_layout=" + LayoutText(inputLayout_);
+    // A damaged stream can report a sample format the library has no name for.
+    const char* inputFormatName = av_get_sample_fmt_name(inputFormat_);
+    if (!inputFormatName) {
+      throw JobError("cannot convert the audio of " + ShownText(options_.input) +
+                            ": its decoder gives an unknown sample format");
+    }
+    const std::string source =
+        "time_base=1/" + std::to_string(inputRate_) + ":sample_rate=" + std::to_string(inputRate_) +
+        ":sample_fmt=" + inputFormatName + ":channel_layout=" + LayoutText(inputLayout_);
     Check(avfilter_graph_create_filter(&source_, avfilter_get_by_name("abuffer"), "in",
                                        source.c_str(), nullptr, graph_.get()),
           "cannot make the filter source");
@@ -505,8 +508,12 @@ class Conversion {
     filterPlan.startSeconds = options_.startSeconds;
     filterPlan.durationSeconds = options_.durationSeconds;
     filterPlan.volumePercent = options_.loudnessTarget ? 100 : options_.volumePercent.value_or(100);
-    filterPlan.sampleFormat =
-        av_get_sample_fmt_name(finishing ? AV_SAMPLE_FMT_FLT : encoderFormat_);
+    const AVSampleFormat filteredFormat = finishing ? AV_SAMPLE_FMT_FLT : encoderFormat_;
+    const char* filteredFormatName = av_get_sample_fmt_name(filteredFormat);
+    if (!filteredFormatName) {
+      throw JobError("the " + plan_.encoderName + " encoder takes an unknown sample format");
+    }
+    filterPlan.sampleFormat = filteredFormatName;
     filterPlan.sampleRate = OutputRate();
     filterPlan.channelLayout = LayoutText(encoderLayout_);
     const std::string description = FilterDescription(filterPlan);
@@ -518,6 +525,8 @@ class Conversion {
     outputs->filter_ctx = source_;
     inputs->name = av_strdup("out");
     inputs->filter_ctx = sink_;
+    if (!outputs->name || !inputs->name)
+      throw JobError("out of memory for the filter graph");
     AVFilterInOut* rawInputs = inputs.release();
     AVFilterInOut* rawOutputs = outputs.release();
     const int parsed = avfilter_graph_parse_ptr(graph_.get(), description.c_str(), &rawInputs,
@@ -529,8 +538,8 @@ class Conversion {
     if (configured < 0) {
       char what[256];
       std::snprintf(what, sizeof what, " (%d Hz, %d channels, %s) to %d Hz with %d channels",
-                    inputRate_, inputLayout_.nb_channels, av_get_sample_fmt_name(inputFormat_),
-                    filterPlan.sampleRate, encoderLayout_.nb_channels);
+                    inputRate_, inputLayout_.nb_channels, inputFormatName, filterPlan.sampleRate,
+                    encoderLayout_.nb_channels);
       throw JobError("cannot convert the audio of " + ShownText(options_.input) + what +
                             ": " + AvErrorText(configured));
     }
@@ -584,7 +593,7 @@ class Conversion {
       }
       if (packet->stream_index == inStream_->index) Decode(packet.get());
       av_packet_unref(packet.get());
-      ReportProgress(false);
+      ReportProgress();
     }
   }
 
@@ -743,7 +752,7 @@ class Conversion {
     Check(av_interleaved_write_frame(output_.get(), packet),
           "cannot write " + ShownText(options_.output));
     bytesWritten_ = avio_tell(output_->pb);
-    ReportProgress(false);
+    ReportProgress();
   }
 
   // Decoding and filtering run on the engine's main thread, encoding and
@@ -850,10 +859,10 @@ class Conversion {
   }
 
   // Called by both threads: the figures are atomics, the console is shared.
-  void ReportProgress(bool force) {
+  void ReportProgress() {
     std::lock_guard lock(consoleMutex_);
     const auto now = std::chrono::steady_clock::now();
-    if (!force && now - lastProgress_ < kProgressInterval) return;
+    if (now - lastProgress_ < kProgressInterval) return;
     lastProgress_ = now;
     console_ << FormatProgressLine(bytesWritten_, EncodedSeconds()) << "\n";
     console_.flush();

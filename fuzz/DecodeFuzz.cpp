@@ -18,9 +18,6 @@ extern "C" {
 
 namespace {
 
-constexpr const char* kExtensions[] = {".mp3", ".ogg", ".m4a",  ".wav", ".amr",
-                                       ".aac", ".ac3", ".flac", ".wma", ".bin"};
-
 bool FolderHoldsOnly(const std::string& folder, const std::string& name) {
   for (const auto& entry : std::filesystem::directory_iterator(folder)) {
     if (entry.path().filename() != name) return false;
@@ -39,7 +36,7 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
   }();
   (void)quiet;
 
-  const char* extension = kExtensions[data[0] % std::size(kExtensions)];
+  const char* extension = fuzz::kSourceExtensions[data[0] % std::size(fuzz::kSourceExtensions)];
   const std::string source =
       fuzz::WriteScratchFile(std::string("source") + extension, data + 1, size - 1);
   const std::string folder = fuzz::ScratchFolder() + "out";

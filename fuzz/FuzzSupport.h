@@ -45,6 +45,12 @@ inline std::string WriteScratchFile(const std::string& name, const uint8_t* data
   return path;
 }
 
+// The extensions a decoding target's first byte picks from, so that the
+// demuxers are probed the way a named file on disk would be (make-seeds.sh
+// writes its audio seeds in this order).
+inline constexpr const char* kSourceExtensions[] = {".mp3", ".ogg", ".m4a",  ".wav", ".amr",
+                                                    ".aac", ".ac3", ".flac", ".wma", ".bin"};
+
 // A broken promise of the code under test: report it the way a sanitizer
 // would, so that libFuzzer keeps the input.
 [[noreturn]] inline void Fail(const std::string& what) {

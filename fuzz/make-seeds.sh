@@ -6,7 +6,7 @@
 set -euo pipefail
 out="$1"
 rm -rf "$out"
-mkdir -p "$out"/{ini,options,progress,decode}
+mkdir -p "$out"/{ini,options,progress,decode,playback}
 
 # Settings files as the program writes and reads them.
 printf '\r\n[Normal Quality]\r\nNormal Quality=0,2,4,1,3,0,0,0\r\n' >"$out/ini/profile"
@@ -27,7 +27,7 @@ printf '\x01''5\0frame=  12 fps=0 q=0.0 size=      1kB time=1.20 bitrate=   1.0k
 printf '\x2a''-1\0a=b=c=d\0====\0time=99999999999999999999.5' >"$out/progress/odd"
 
 # Tiny audio sources; the first byte picks the extension the engine sees
-# (the order of kExtensions in DecodeFuzz.cpp).
+# (the order of fuzz::kSourceExtensions in FuzzSupport.h).
 tmp="$out/.work"
 mkdir -p "$tmp"
 make_audio() {
@@ -49,4 +49,20 @@ make_audio 7 flac -c:a flac
 { printf '\x00ID3\x03\x00\x00\x2f\x68\x59\x00'; tail -c +2 "$out/decode/mp3"; } >"$out/decode/id3-too-long"
 { printf '\x03RIFF\x44\x00\x00\x00WAVEfmt \x10\x00\x00\x00\x01\x00\xff\x00\x01\x00\x00\x00\xfe\x01\x00\x00\xfe\x01\x10\x00data\x20\x00\x00\x00'
   head -c 32 /dev/zero; } >"$out/decode/wav-255-channels"
+
+# The preview's decoder takes the same files behind a second byte: the seek
+# in tenths of a second (top bit: float output). Each plays from the start;
+# the MP3 and the WAV seek into their middle, the Ogg past its end.
+for file in "$out"/decode/*; do
+  name="$(basename "$file")"
+  case "$name" in
+    mp3 | wav) seek='\x02' ;;
+    ogg) seek='\x85' ;;
+    *) seek='\x00' ;;
+  esac
+  { head -c 1 "$file"; printf "$seek"; tail -c +2 "$file"; } >"$out/playback/$name"
+done
+# A WAV header of 0 Hz: nothing may divide by its rate.
+{ printf '\x03\x02RIFF\x44\x00\x00\x00WAVEfmt \x10\x00\x00\x00\x01\x00\x01\x00\x00\x00\x00\x00\x00\x00\x00\x00\x02\x00\x10\x00data\x20\x00\x00\x00'
+  head -c 32 /dev/zero; } >"$out/playback/wav-0-hz"
 rm -rf "$tmp"

@@ -40,7 +40,7 @@ class MonoResampler {
     const int err = swr_alloc_set_opts2(
         &raw, &mono, AV_SAMPLE_FMT_FLT, rate_, const_cast<AVChannelLayout*>(&frame.ch_layout),
         static_cast<AVSampleFormat>(frame.format), frame.sample_rate, 0, nullptr);
-    SwrContextPtr owner(raw);
+    ResamplerPtr owner(raw);
     if (err < 0 || swr_init(owner.get()) < 0) return false;
     av_channel_layout_uninit(&layout_);
     if (av_channel_layout_copy(&layout_, &frame.ch_layout) < 0) return false;
@@ -62,7 +62,7 @@ class MonoResampler {
   }
 
   int rate_;
-  SwrContextPtr context_;
+  ResamplerPtr context_;
   AVChannelLayout layout_{};
   int format_ = -1;
   int in_rate_ = 0;

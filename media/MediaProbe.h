@@ -51,7 +51,7 @@ struct InterruptState {
 struct AudioInput {
   std::string path;
   std::unique_ptr<InterruptState> interrupt;
-  FormatContextPtr format;
+  InputFormatPtr format;
   int stream_index = -1;    // -1: no audio stream
   CodecContextPtr decoder;  // null when no decoder opens for the stream
   int render_result = kRenderNoAudioStream;

@@ -29,7 +29,7 @@ struct PlaybackDecoder::Stream {
   AudioInput input;
   AVRational time_base{1, 1};
   int64_t start_pts = 0;
-  SwrContextPtr resampler;
+  ResamplerPtr resampler;
   // The input layout the resampler was set up for.
   AVChannelLayout resampler_layout{};
   int resampler_format = -1;
@@ -49,6 +49,12 @@ struct PlaybackDecoder::Stream {
 
 PlaybackDecoder::PlaybackDecoder(std::string path, const OutputFormat& format, int64_t start_us)
     : path_(std::move(path)), format_(format) {
+  // Every byte and time conversion divides by these.
+  if (format_.sample_rate <= 0 || format_.channels <= 0) {
+    throw MediaError("Cannot play \"" + path_ + "\": output format of " +
+                     std::to_string(format_.sample_rate) + " Hz with " +
+                     std::to_string(format_.channels) + " channels");
+  }
   const size_t capacity = static_cast<size_t>(std::max<int64_t>(
       format_.UsToBytes(kBufferUs), static_cast<int64_t>(format_.BytesPerFrame()) * 1024));
   ring_.resize(capacity);
@@ -109,9 +115,16 @@ bool PlaybackDecoder::WaitForAudio(size_t bytes, int timeout_ms) const {
   });
 }
 
+std::string PlaybackDecoder::Error() const {
+  std::lock_guard lock(mutex_);
+  return error_;
+}
+
 bool PlaybackDecoder::Finished() const {
   std::lock_guard lock(mutex_);
-  return size_ == 0 && !seek_pending_ && (dead_ || ended_generation_ == generation_);
+  // A seek asked of a thread that has ended is never taken up: it cannot
+  // hold the end back.
+  return size_ == 0 && (dead_ || (!seek_pending_ && ended_generation_ == generation_));
 }
 
 bool PlaybackDecoder::Push(const uint8_t* data, size_t bytes, uint64_t generation) {
@@ -131,13 +144,19 @@ bool PlaybackDecoder::Push(const uint8_t* data, size_t bytes, uint64_t generatio
 }
 
 void PlaybackDecoder::ThreadMain() {
+  // A file that breaks while playing simply ends; the graph sees Finished()
+  // and the reason stays readable through Error().
+  std::string error;
   try {
     DecodeLoop();
+  } catch (const std::exception& e) {
+    error = e.what();
   } catch (...) {
-    // A file that breaks while playing simply ends; the graph sees Finished().
+    error = "Decoding stopped: unknown failure";
   }
   {
     std::lock_guard lock(mutex_);
+    error_ = std::move(error);
     dead_ = true;
     seek_pending_ = false;
   }
@@ -147,7 +166,7 @@ void PlaybackDecoder::ThreadMain() {
 namespace {
 
 // Sets up (or keeps) the resampler that turns `frame` into the output format.
-bool PrepareResampler(SwrContextPtr& resampler, AVChannelLayout& layout, int& format, int& rate,
+bool PrepareResampler(ResamplerPtr& resampler, AVChannelLayout& layout, int& format, int& rate,
                       const AVFrame& frame, const OutputFormat& out) {
   if (resampler && format == frame.format && rate == frame.sample_rate &&
       av_channel_layout_compare(&layout, &frame.ch_layout) == 0) {
@@ -163,10 +182,12 @@ bool PrepareResampler(SwrContextPtr& resampler, AVChannelLayout& layout, int& fo
                           out.sample_rate, const_cast<AVChannelLayout*>(&frame.ch_layout),
                           static_cast<AVSampleFormat>(frame.format), frame.sample_rate, 0, nullptr);
   av_channel_layout_uninit(&out_layout);
-  SwrContextPtr owner(raw);
+  ResamplerPtr owner(raw);
   if (err < 0 || swr_init(owner.get()) < 0) return false;
   av_channel_layout_uninit(&layout);
-  av_channel_layout_copy(&layout, &frame.ch_layout);
+  // Without its copy the next frame could not be compared: leave the frame
+  // out rather than keep a resampler whose input is unknown.
+  if (av_channel_layout_copy(&layout, &frame.ch_layout) < 0) return false;
   format = frame.format;
   rate = frame.sample_rate;
   resampler = std::move(owner);
@@ -210,6 +231,9 @@ void PlaybackDecoder::DecodeLoop() {
   // Converts one decoded frame, without the part before the seek target, and
   // queues it. False when it is stale.
   auto deliver = [&](AVFrame& f) -> bool {
+    // A damaged frame can claim no rate; it can be neither timed nor
+    // resampled, so it is left out like one that cannot be converted.
+    if (f.sample_rate <= 0 || f.nb_samples <= 0) return true;
     int64_t frame_us = s.next_us;
     if (f.best_effort_timestamp != AV_NOPTS_VALUE) frame_us = s.PtsToUs(f.best_effort_timestamp);
     if (frame_us == kNoTime) frame_us = std::max<int64_t>(s.drop_until_us, 0);
@@ -275,7 +299,11 @@ void PlaybackDecoder::DecodeLoop() {
         s.input.ArmDeadline();
         if (av_seek_frame(container, s.input.stream_index, ts, AVSEEK_FLAG_BACKWARD) < 0) {
           s.input.ArmDeadline();
-          avformat_seek_file(container, s.input.stream_index, INT64_MIN, ts, ts, 0);
+          const int sought =
+              avformat_seek_file(container, s.input.stream_index, INT64_MIN, ts, ts, 0);
+          // Reading on from wherever the file stands would play the wrong
+          // part of the song: the playback ends instead, saying why.
+          if (sought < 0) throw MakeMediaError("Cannot seek in", path_, sought);
         }
         avcodec_flush_buffers(decoder);
       }

@@ -29,7 +29,8 @@ struct OutputFormat {
 class PlaybackDecoder {
  public:
   // Starts decoding `path` from `start_us` (microseconds from the beginning
-  // of the audio stream).
+  // of the audio stream). Throws MediaError for a format without a rate or
+  // channels.
   PlaybackDecoder(std::string path, const OutputFormat& format, int64_t start_us);
   ~PlaybackDecoder();
   PlaybackDecoder(const PlaybackDecoder&) = delete;
@@ -51,6 +52,9 @@ class PlaybackDecoder {
   // The whole file from the last seek has been decoded and read out (or the
   // file could not be decoded at all).
   bool Finished() const;
+  // Why decoding stopped before the end (a failed seek, a read error), or
+  // empty. A file that does not open says so through the probe instead.
+  std::string Error() const;
 
  private:
   struct Stream;  // the decoding thread's libav state
@@ -74,6 +78,7 @@ class PlaybackDecoder {
   int64_t seek_target_us_ = 0;
   uint64_t ended_generation_ = 0;  // the generation whose audio was decoded to the end
   bool dead_ = false;              // the thread ended for good (open failed, error)
+  std::string error_;              // why it ended, when an exception ended it
   std::atomic<bool> quit_{false};
 
   std::thread thread_;

@@ -44,7 +44,7 @@ TFrmCodeErrorForm::TFrmCodeErrorForm(ShellLauncher& launcher, UserInterface& ui,
 
   Label2 = new TLinkLabel("(Click here to down)", this);
   Label2->setObjectName("Label2");
-  Label2->setStyleSheet("color: blue; text-decoration: underline;");
+  Label2->setStyleSheet("color: palette(link); text-decoration: underline;");
   Label2->setCursor(Qt::PointingHandCursor);
   Label2->adjustSize();
   connect(Label2, &TLinkLabel::clicked, this, &TFrmCodeErrorForm::Label2Click);

@@ -2,6 +2,7 @@
 
 #include <QApplication>
 
+#include "AppTheme.h"
 #include "InitFileForm.h"
 #include "Unit_Convert.h"
 #include "Unit_Converting.h"
@@ -10,6 +11,8 @@
 TonbrixProgram::TonbrixProgram(TApplicationContext& context,
                                std::unique_ptr<MediaGraph> preview_graph)
     : context_(context) {
+  // Before the first window, so that every window is made in the one look.
+  ApplyTonbrixTheme(*qApp);
   main_form_ = std::make_unique<TFrmMainForm>(context, std::move(preview_graph));
   order_.push_back(main_form_.get());
   converting_ = new TfrmConverting(main_form_.get());

@@ -1,8 +1,9 @@
 // TonbrixProgram: what program entry does after the application object
-// exists. It creates the four long-lived windows hidden, in their order (the
-// main window, the progress window, the Options window, the busy window),
-// shows the main window, whose show handler runs the splash and the set-up
-// steps, and runs the message loop until the application is asked to end.
+// exists. It gives the application its one look (AppTheme.h), creates the four
+// long-lived windows hidden, in their order (the main window, the progress
+// window, the Options window, the busy window), shows the main window, whose
+// show handler runs the splash and the set-up steps, and runs the message loop
+// until the application is asked to end.
 //
 // Owned by main(); the windows it creates live as long as it does. User-
 // interface thread only.

@@ -68,36 +68,6 @@ TPictureButton* MakeButton(const QString& name, const QString& glyph, const QStr
   return button;
 }
 
-const char kControlStyle[] = R"(
-  QComboBox, QLineEdit {
-    background: #121826; color: #f4f6fb; border: 1px solid #34415c; border-radius: 5px;
-    padding: 2px 8px; selection-background-color: #2ec4b6; font-size: 13px;
-  }
-  QComboBox:hover, QLineEdit:hover { border-color: #2ec4b6; }
-  QComboBox:focus, QLineEdit:focus { border: 2px solid #2ec4b6; padding: 1px 7px; }
-  QComboBox:disabled { color: #6f7c98; }
-  QComboBox::drop-down { border: none; width: 22px; }
-  QComboBox::down-arrow { image: url(:/artwork/combo_arrow.svg); width: 10px; height: 6px; }
-  QComboBox::down-arrow:disabled { image: none; }
-  QComboBox QAbstractItemView {
-    background: #121826; color: #f4f6fb; selection-background-color: #2ec4b6;
-  }
-  QTreeView {
-    background: #121826; alternate-background-color: #161d2d; color: #f4f6fb;
-    border: 1px solid #34415c; gridline-color: #2a3347; font-size: 12px;
-    selection-background-color: #2ec4b6; selection-color: #0f1420;
-  }
-  QTreeView:focus { border: 1px solid #2ec4b6; }
-  QHeaderView::section {
-    background: #253049; color: #c9d2e6; border: none; border-right: 1px solid #34415c;
-    border-bottom: 1px solid #34415c; padding: 3px 4px; font-size: 12px;
-  }
-  QCheckBox::indicator { width: 16px; height: 16px; }
-  QCheckBox::indicator:unchecked { image: url(:/artwork/uncheck.svg); }
-  QCheckBox::indicator:checked { image: url(:/artwork/check.svg); }
-  QCheckBox:focus { border: 1px solid #2ec4b6; border-radius: 4px; }
-)";
-
 }  // namespace
 
 TFrmMainForm::TFrmMainForm(TApplicationContext& context, std::unique_ptr<MediaGraph> preview_graph)
@@ -108,7 +78,6 @@ TFrmMainForm::TFrmMainForm(TApplicationContext& context, std::unique_ptr<MediaGr
   setObjectName("FrmMainForm");
   setWindowTitle("Tonbrix");
   setWindowIcon(QIcon(artwork::Picture("logo", QSize(64, 64), 2)));
-  setStyleSheet(kControlStyle);
   resize(kDesignWidth, kDesignHeight);
   // One size only: the window cannot be maximised or made larger.
   setWindowFlag(Qt::WindowMaximizeButtonHint, false);

@@ -39,9 +39,9 @@ QPushButton* MakeButton(const char* name, const char* text, QWidget* parent,
 
 constexpr char kProfileFile[] = "UserProfileInfo.ini";
 
-// The main window's dark look, in the smaller type a dialog of this size needs.
+// The smaller type a dialog of this size needs; the colours, the buttons and
+// the arrows come from the program's one look (AppTheme.h).
 const char kOptionStyle[] = R"(
-  QDialog#frmOption { background: #1a2130; }
   QLabel { color: #c9d2e6; font-size: 11px; }
   QGroupBox {
     color: #c9d2e6; font-size: 12px; border: 1px solid #34415c; border-radius: 6px;
@@ -50,12 +50,6 @@ const char kOptionStyle[] = R"(
   QGroupBox::title { subcontrol-origin: margin; left: 10px; padding: 0 4px; }
   QComboBox { font-size: 11px; padding: 1px 4px; }
   QComboBox::drop-down { width: 16px; }
-  QPushButton {
-    background: #253049; color: #f4f6fb; border: 1px solid #34415c; border-radius: 5px;
-    padding: 3px 8px; font-size: 12px;
-  }
-  QPushButton:hover, QPushButton:default { border-color: #2ec4b6; }
-  QPushButton:pressed { background: #2ec4b6; color: #0f1420; }
 )";
 
 // The option lists in the order of the snapshot taken on show.

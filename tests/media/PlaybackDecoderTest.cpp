@@ -9,6 +9,7 @@
 #include <vector>
 
 #include "MediaFixtures.h"
+#include "MediaGraph.h"
 #include "PlaybackDecoder.h"
 
 using media_fixtures::Fixtures;
@@ -101,12 +102,41 @@ TEST(PlaybackDecoder, ReachesTheEndAndReportsIt) {
   decoder.Seek(7000 * 1000);
   EXPECT_FALSE(decoder.Finished());
   EXPECT_NEAR(static_cast<double>(ReadMs(decoder, 2000).size()), 44100, 10);
+  EXPECT_EQ(decoder.Error(), "");
 }
+
+// Every byte and time figure of the decoder divides by the rate or the frame
+// size: a format without them is refused before any thread starts.
+class DecoderFormatTest : public testing::TestWithParam<OutputFormat> {};
+
+static std::string FormatCaseName(size_t index) {
+  constexpr const char* kNames[] = {"NoRate", "NoChannels", "NegativeRate"};
+  return kNames[index];
+}
+
+TEST_P(DecoderFormatTest, RefusesAFormatWithoutRateOrChannels) {
+  try {
+    PlaybackDecoder decoder(Fixtures::Get().Path("onset.wav"), GetParam(), 0);
+    FAIL() << "the decoder took the format";
+  } catch (const MediaError& e) {
+    EXPECT_NE(std::string(e.what()).find("onset.wav"), std::string::npos) << e.what();
+  }
+}
+
+INSTANTIATE_TEST_SUITE_P(Unusable, DecoderFormatTest,
+                         testing::Values(OutputFormat{0, 2, false}, OutputFormat{44100, 0, false},
+                                         OutputFormat{-8000, 1, true}),
+                         [](const auto& info) { return FormatCaseName(info.index); });
 
 class DecoderBadFileTest : public testing::TestWithParam<const char*> {};
 
 TEST_P(DecoderBadFileTest, FinishesWithoutCrashing) {
   PlaybackDecoder decoder(Fixtures::Get().Path(GetParam()), kFormat, 0);
+  ReadMs(decoder, 15000);
+  EXPECT_TRUE(decoder.Finished());
+  // A seek after the decoding gave up finishes at once as well (the preview
+  // would otherwise run on over nothing).
+  decoder.Seek(1000 * 1000);
   ReadMs(decoder, 15000);
   EXPECT_TRUE(decoder.Finished());
 }

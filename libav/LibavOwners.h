@@ -1,9 +1,20 @@
-// Owners for the C objects of the FFmpeg libraries and of opencore-amrnb: each
-// is a std::unique_ptr whose deleter calls the library's matching free
-// function, so that no code path of the engine frees anything by hand.
+// Owners for the C objects of the FFmpeg libraries, shared by the converter
+// engine (evc.exe) and the media service: each is a std::unique_ptr whose
+// deleter calls the library's matching free function, so that no code path
+// frees anything by hand. Plus AvErrorText, the library's text for an error
+// code, which both turn into their own failure type (ConversionError in the
+// engine, MediaError in media/LibavPtr.h).
+//
+// Why its own folder: the engine must build without Qt and without the media
+// service, and the media service must not depend on the engine; this folder
+// is the header-only CMake target tonbrix_libav that both link, and it holds
+// nothing but the FFmpeg libraries. The owners live in the global namespace,
+// beside the C types they own.
+//
 // Ownership: whoever holds the pointer owns the object. Thread: plain values
-// with no thread affinity; each object is used by one thread at a time (a
-// frame passes from the decoding to the encoding thread through FrameQueue).
+// with no thread affinity; each object is used by one thread at a time (the
+// engine passes a frame from its decoding to its encoding thread through
+// FrameQueue; the preview's decoder keeps its objects on its own thread).
 #pragma once
 
 #include <memory>
@@ -13,12 +24,12 @@ extern "C" {
 #include <libavcodec/avcodec.h>
 #include <libavfilter/avfilter.h>
 #include <libavformat/avformat.h>
+#include <libavutil/error.h>
 #include <libavutil/frame.h>
 #include <libswresample/swresample.h>
 }
 
-namespace evc {
-
+// A context opened for reading (avformat_open_input).
 struct InputFormatDeleter {
   void operator()(AVFormatContext* context) const { avformat_close_input(&context); }
 };
@@ -68,8 +79,11 @@ struct DictionaryDeleter {
 };
 using DictionaryPtr = std::unique_ptr<AVDictionary, DictionaryDeleter>;
 
-// The library's error text for an AVERROR code (av_err2str is a C compound
-// literal macro that C++ cannot use).
-std::string AvErrorText(int error);
-
-}  // namespace evc
+// The library's own text for an error code ("Invalid data found when
+// processing input"); av_err2str is a C compound-literal macro that C++
+// cannot use.
+inline std::string AvErrorText(int error) {
+  char text[AV_ERROR_MAX_STRING_SIZE] = {};
+  av_strerror(error, text, sizeof text);
+  return text;
+}
