@@ -324,7 +324,7 @@ class WaveformViewJourneyTest : public QObject {
       QCOMPARE(Form().pnlCurTime->text(), QString("00:00:04"));
       QTRY_VERIFY(Wave()->PlayPartButton()->text().startsWith(QString::fromUtf8("\u25B6")));
     }
-    // The spec's Stop still ends the preview.
+    // Ctrl+T (Stop) still ends the preview, as it did before the part could play.
     wi::PressOnWindow(&Form(), Qt::Key_T, Qt::ControlModifier);
     QVERIFY(rig_->context->CommonLib->PreviewFile.empty());
     QTRY_COMPARE(Wave()->Playhead(), -1.0);
