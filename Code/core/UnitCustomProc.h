@@ -25,6 +25,7 @@
 #include "ConversionInputs.h"
 #include "EngineCommand.h"
 #include "EngineCommandBuilder.h"
+#include "FinishingSettings.h"
 #include "MarkerController.h"
 #include "MediaGraph.h"
 #include "PreviewController.h"
@@ -37,6 +38,12 @@
 #include "UtilityObjects.h"
 
 class TCustomProc {
+ public:
+  // The finishing defaults and the loudness setting (Config/Finishing.ini),
+  // read at start-up. Declared before the collaborators, which may read it.
+  FinishingSettings Finishing;
+
+ private:
   // Declared first: the public fields below refer into them.
   EngineCommandBuilder builder_;
   BatchRunner batch_;

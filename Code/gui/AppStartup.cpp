@@ -43,6 +43,7 @@ void InitApplication(TApplicationContext& context, TFrmMainForm& main_form) {
   context.Ui.ProcessMessages();
   LoadSoftInfo(context);
   context.SoftInfo.AppPath = context.AppDir;
+  context.CustomProc->Finishing = ReadFinishingSettings(context.AppDir);
 
   main_form.SetTitle(
       QString::fromStdString(context.SoftInfo.ProductName + " " + context.SoftInfo.VersionText));
