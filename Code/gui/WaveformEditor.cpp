@@ -124,6 +124,9 @@ void WaveformEditor::PreviewTick() {
         break;
       case Step::StopAtEnd:
         proc.PausePreview();
+        // What was heard went up to a tick past End; the song waits at End,
+        // so the playhead, the time shown and a later Play all agree on it.
+        TCommonLib::SeekTo(graph_, part.end * 1000);
         part_mode_ = false;
         view_.SetPlayhead(static_cast<double>(part.end));
         form_.pnlCurTime->setText(QString::fromStdString(sm::CurrentTimeText(part.end)));

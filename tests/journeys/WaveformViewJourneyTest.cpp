@@ -297,7 +297,10 @@ class WaveformViewJourneyTest : public QObject {
     QVERIFY(Form().WaveformEditing()->PlayingPart());
     // The button now pauses the part.
     QTRY_VERIFY(Wave()->PlayPartButton()->text().startsWith(QString::fromUtf8("\u275A")));
-    // Never before Start, never well past End; the playhead follows.
+    // Never before Start, never well past End; the playhead follows. The
+    // part is stopped by the window's ticker, which a loaded machine may run
+    // late, so "well past" is a second: a part that did not stop would play
+    // on to the song's end.
     double highest = 0.0;
     bool wrapped = false;
     double last = 0.0;
@@ -307,7 +310,7 @@ class WaveformViewJourneyTest : public QObject {
       QTest::qWait(20);
       const double now = Position();
       QVERIFY2(now >= 2.0 - 0.05, qPrintable(QString::number(now)));
-      QVERIFY2(now < 4.3, qPrintable(QString::number(now)));
+      QVERIFY2(now < 5.0, qPrintable(QString::number(now)));
       if (now + 0.5 < last) wrapped = true;
       highest = std::max(highest, now);
       last = now;
@@ -319,7 +322,8 @@ class WaveformViewJourneyTest : public QObject {
     } else {
       QVERIFY(!Proc().IsPlaying);
       QVERIFY(!Form().WaveformEditing()->PlayingPart());
-      QVERIFY(Position() >= 4.0 - 0.05);
+      // The song waits exactly at End, and the view and the time say so.
+      QCOMPARE(Position(), 4.0);
       QCOMPARE(Wave()->Playhead(), 4.0);
       QCOMPARE(Form().pnlCurTime->text(), QString("00:00:04"));
       QTRY_VERIFY(Wave()->PlayPartButton()->text().startsWith(QString::fromUtf8("\u25B6")));
@@ -340,8 +344,10 @@ class WaveformViewJourneyTest : public QObject {
     wi::PressOnWindow(&Form(), Qt::Key_P, Qt::ControlModifier);
     QTRY_VERIFY(Proc().IsPlaying);
     QTest::mouseClick(Wave(), Qt::LeftButton, Qt::NoModifier, PointAt(8.0));
+    // Played on from 8 s for as long as the seek's refill took (longer on a
+    // loaded machine); without the seek it would be near the song's start.
     const double now = Position();
-    QVERIFY2(now >= 7.8 && now < 8.5, qPrintable(QString::number(now)));
+    QVERIFY2(now >= 7.8 && now < 9.0, qPrintable(QString::number(now)));
     QTRY_VERIFY(Wave()->Playhead() >= 7.8);
   }
 
