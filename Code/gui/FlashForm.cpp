@@ -1,6 +1,7 @@
 #include "FlashForm.h"
 
 #include <QCoreApplication>
+#include <QEventLoop>
 #include <QGuiApplication>
 #include <QLabel>
 #include <QScreen>
@@ -51,6 +52,21 @@ void TFrmFlashForm::showEvent(QShowEvent* event) {
   FTicks = 0;
   Timer1->start();
   Timer2->start();
+}
+
+int TFrmFlashForm::exec() {
+  // Qt handles pending events while it shows a splash screen before the
+  // application's loop runs, so that the splash appears at all. On a slow
+  // machine the first tick is due by then, and the whole start-up runs and
+  // closes the splash inside show(): QDialog::exec would go on to wait for
+  // ever on a hidden window. The wait is ours, and skipped when it is over.
+  QEventLoop wait;
+  connect(this, &QDialog::finished, &wait, &QEventLoop::quit);
+  setResult(0);
+  setWindowModality(Qt::ApplicationModal);
+  show();
+  if (isVisible()) wait.exec(QEventLoop::DialogExec);
+  return result();
 }
 
 void TFrmFlashForm::Timer2Timer() { ++FTicks; }

@@ -30,6 +30,9 @@ class TFrmFlashForm : public QDialog {
 
   int Ticks() const { return FTicks; }
 
+  // Shows the splash modally and returns once it has closed, with its result.
+  int exec() override;
+
   QLabel* ImgFlash;
   QTimer* Timer1;
   QTimer* Timer2;

@@ -106,6 +106,32 @@ class StartupTest : public QObject {
     QVERIFY(main_form.tmrClearMemory != nullptr && main_form.tmrClearMemory->isActive());
   }
 
+  // Showing a splash before the application's loop runs handles pending
+  // events, so on a slow machine the first tick, the whole start-up and the
+  // splash's close can all happen inside show(). The splash still returns.
+  void theSplashReturnsWhenItClosesWhileBeingShown() {
+    QImage picture(2 * 48, 2 * 30, QImage::Format_RGB32);
+    picture.fill(Qt::darkBlue);
+    QtUserInterface ui;
+    int initialised = 0;
+    TFrmFlashForm splash(picture, [&] { ++initialised; }, ui, nullptr);
+    splash.Timer1->setInterval(0);  // due before show() has returned
+    splash.Timer2->setInterval(5);
+    bool rescued = false;
+    QTimer rescue;
+    rescue.setSingleShot(true);
+    QObject::connect(&rescue, &QTimer::timeout, [&] {
+      rescued = true;
+      QCoreApplication::exit();  // ends every running loop, the splash's too
+    });
+    rescue.start(10000);
+    splash.exec();
+    QVERIFY(!rescued);
+    QCOMPARE(initialised, 1);
+    QVERIFY(!splash.isVisible());
+    QCOMPARE(splash.result(), int(QDialog::Accepted));
+  }
+
   void missingCompanionFiles_data() {
     QTest::addColumn<QStringList>("missing");
     QTest::addColumn<QStringList>("boxes");
