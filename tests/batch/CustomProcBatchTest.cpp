@@ -96,7 +96,7 @@ INSTANTIATE_TEST_SUITE_P(
                     "Current: 1, Total: 3", -1, 0},
         RefreshCase{"TimeBeyondTheSegmentStopsAtItsEnd", kAudio, ".mp3", "10", 0, 10, kLine, 300,
                     100, "Current: 2 , Total: 3.", 10, 10}),
-    [](const auto& info) { return std::string(info.param.label); });
+    [](const auto& test) { return std::string(test.param.label); });
 
 TEST(Refresh, FirstChunkOfAJobOnlyReachesTheStatusBar) {
   BatchRig rig;
@@ -210,7 +210,7 @@ TEST_P(ReasonTest, TheWholeReasonReachesTheLogAndTheStatusBar) {
 }
 
 INSTANTIATE_TEST_SUITE_P(Reasons, ReasonTest, ::testing::ValuesIn(ReasonCases()),
-                         [](const auto& info) { return std::string(info.param.label); });
+                         [](const auto& test) { return std::string(test.param.label); });
 
 // A reason beyond any sensible length keeps its beginning and its end, where
 // the system's words stand.
@@ -348,7 +348,7 @@ TEST_P(OwnEngineTest, EndsTheBatchsOwnEngineAndNoOtherProgramsEvcExe) {
 }
 
 INSTANTIATE_TEST_SUITE_P(StopAndCloseBox, OwnEngineTest, ::testing::Values(false, true),
-                         [](const auto& info) { return info.param ? "CloseBox" : "Stop"; });
+                         [](const auto& test) { return test.param ? "CloseBox" : "Stop"; });
 
 // A process of another user cannot be this program's engine: an evc.exe of
 // another user does not hold the batch's wait.
@@ -507,7 +507,7 @@ INSTANTIATE_TEST_SUITE_P(
         StopCase{"StopNo", false, IDNO, 2, 1, "Are you sure you want to stop the work ? "},
         // The close box does not count as Stop: the after-job actions run.
         StopCase{"CloseBoxYes", true, IDYES, 1, 1, "Are you sure to stop processing ?"}),
-    [](const auto& info) { return std::string(info.param.label); });
+    [](const auto& test) { return std::string(test.param.label); });
 
 TEST(ConvertAll, StopInTheLastJobSkipsTheAfterJobActionsOnlyForThatBatch) {
   BatchRig rig;

@@ -60,7 +60,7 @@ INSTANTIATE_TEST_SUITE_P(
                   {".mp3", ".amr", ".aac", ".ac3", ".m4a", ".ogg", ".wav"}},
         TableCase{
             "Format", GetFormatList, {"none", "none", "none", "none", "none", "none", "none"}}),
-    [](const testing::TestParamInfo<TableCase>& info) { return std::string(info.param.name); });
+    [](const testing::TestParamInfo<TableCase>& test) { return std::string(test.param.name); });
 
 // ---- FillOptionList -------------------------------------------------------------
 
@@ -95,7 +95,7 @@ INSTANTIATE_TEST_SUITE_P(
                     FillCase{"VideoBitrate", GetVideoBitrateList, 5, "128"},
                     FillCase{"FrameRate", GetFrameRateList, 2, "15"},
                     FillCase{"AspectRatio", GetAspectRatioList, 2, "4:3"}),
-    [](const testing::TestParamInfo<FillCase>& info) { return std::string(info.param.name); });
+    [](const testing::TestParamInfo<FillCase>& test) { return std::string(test.param.name); });
 
 // The list is not cleared, and the default index counts from its first item:
 // a quality list that already holds two custom profiles selects the second of

@@ -59,8 +59,8 @@ INSTANTIATE_TEST_SUITE_P(Cases, LineBreakTest,
                                          BreakCase{"LfCrIsTwoBreaks", "a\n\rb", {"a", "", "b"}},
                                          BreakCase{"EmptyLines", "\r\r\n\n", {"", "", ""}},
                                          BreakCase{"TrailingEmptyLine", "a\n\n", {"a", ""}}),
-                         [](const testing::TestParamInfo<BreakCase>& info) {
-                           return std::string(info.param.name);
+                         [](const testing::TestParamInfo<BreakCase>& test) {
+                           return std::string(test.param.name);
                          });
 
 TEST_F(IniTest, AMissingFileReadsEmptyAndTheFirstWriteCreatesIt) {
@@ -126,7 +126,7 @@ INSTANTIATE_TEST_SUITE_P(
                  "\xC3\xA9t\xC3\xA9",
                  "k",
                  "<default>"}),
-    [](const testing::TestParamInfo<ReadCase>& info) { return std::string(info.param.name); });
+    [](const testing::TestParamInfo<ReadCase>& test) { return std::string(test.param.name); });
 
 TEST_F(IniTest, ReadSectionsListsEveryHeaderTrimmed) {
   Write(CrLf({"k=0", "[A]", "a=1", "[ Name ]", "  [B]  ", "[A]", "[]", "   "}));
@@ -233,7 +233,7 @@ INSTANTIATE_TEST_SUITE_P(
                   "2",
                   {"[A]", "   ", "no equals here", "a=1", "b=2"}},
         WriteCase{"HeaderIsFoundIgnoringCase", {"[a]", "k=1"}, "A", "k", "2", {"[a]", "k=2"}}),
-    [](const testing::TestParamInfo<WriteCase>& info) { return std::string(info.param.name); });
+    [](const testing::TestParamInfo<WriteCase>& test) { return std::string(test.param.name); });
 
 TEST_F(IniTest, WriteIntegerWritesDecimal) {
   TIniFile32 ini(Name());
@@ -278,7 +278,7 @@ INSTANTIATE_TEST_SUITE_P(
                               {"[A]", "a=1", "", "[C]", "c=3"}},
                     EraseCase{
                         "OnlyTheFirstOfTwo", {"[A]", "a=1", "[A]", "a=2"}, "A", {"[A]", "a=2"}}),
-    [](const testing::TestParamInfo<EraseCase>& info) { return std::string(info.param.name); });
+    [](const testing::TestParamInfo<EraseCase>& test) { return std::string(test.param.name); });
 
 TEST_F(IniTest, ErasingAMissingSectionWritesNothing) {
   Write("[A]\na=1\n");  // not in the written form, so a rewrite would show
@@ -360,8 +360,8 @@ INSTANTIATE_TEST_SUITE_P(
     Cases, WriteFailureTest,
     testing::Values(WriteFailureCase{"MissingConfigFolder", "Config/UserSettings.ini", ""},
                     WriteFailureCase{"FolderIsAFile", "blocker/UserSettings.ini", "file"}),
-    [](const testing::TestParamInfo<WriteFailureCase>& info) {
-      return std::string(info.param.name);
+    [](const testing::TestParamInfo<WriteFailureCase>& test) {
+      return std::string(test.param.name);
     });
 
 TEST_F(IniTest, AReadOnlyFileIsNotOverwritten) {
@@ -435,7 +435,7 @@ INSTANTIATE_TEST_SUITE_P(
                     SpecialCase{
                         "Folder",
                         [](const std::string& path) { std::filesystem::create_directory(path); }}),
-    [](const testing::TestParamInfo<SpecialCase>& info) { return std::string(info.param.name); });
+    [](const testing::TestParamInfo<SpecialCase>& test) { return std::string(test.param.name); });
 
 TEST_F(IniTest, ALinkToARegularFileIsReadAndWrittenThrough) {
   const std::string target = dir_.Path() + "real.ini";

@@ -48,7 +48,7 @@ INSTANTIATE_TEST_SUITE_P(
                     Typed{"three_digits", "000:00:00", State::Invalid, nullptr},
                     Typed{"four_fields", "00:00:00:00", State::Invalid, nullptr},
                     Typed{"blank", "00 :00", State::Invalid, nullptr}),
-    [](const testing::TestParamInfo<Typed>& info) { return std::string(info.param.name); });
+    [](const testing::TestParamInfo<Typed>& test) { return std::string(test.param.name); });
 
 TEST(TypedTimeRefusal, NamesTheTextAndTheForm) {
   const std::string reason = typed_time::Refusal("00:00:75");

@@ -282,7 +282,7 @@ INSTANTIATE_TEST_SUITE_P(
         ShapeCase{"NoneFails", " -none", ".mp3", ""},
         ShapeCase{"UnknownFails", " -codec mp3", ".mp3", ""},
         ShapeCase{"EmptyFails", "", ".mp3", ""}),
-    [](const testing::TestParamInfo<ShapeCase>& info) { return std::string(info.param.name); });
+    [](const testing::TestParamInfo<ShapeCase>& test) { return std::string(test.param.name); });
 
 // ---- Segment look-ups ---------------------------------------------------------------
 
@@ -349,7 +349,7 @@ INSTANTIATE_TEST_SUITE_P(
                     "00:00:00",
                     "360000",
                     360000}),
-    [](const testing::TestParamInfo<SegmentCase>& info) { return std::string(info.param.name); });
+    [](const testing::TestParamInfo<SegmentCase>& test) { return std::string(test.param.name); });
 
 TEST_F(CommandLineTest, ATimePartThatIsNoNumberEndsTheBuild) {
   Row("/m/a.mp3", "00:xx:00", "00:01:00");
@@ -441,8 +441,8 @@ INSTANTIATE_TEST_SUITE_P(
         OutputNameCase{"Numbered", {"song.mp3", "song_1.wav"}, "/m/song.mp3", "song_2.mp3"},
         OutputNameCase{"CaseDiffers", {"Song.mp3"}, "/m/song.mp3", "song.mp3"},
         OutputNameCase{"SourceWithoutDot", {}, "/m/readme", ".mp3"}),
-    [](const testing::TestParamInfo<OutputNameCase>& info) {
-      return std::string(info.param.name);
+    [](const testing::TestParamInfo<OutputNameCase>& test) {
+      return std::string(test.param.name);
     });
 
 // Blanks, quotes and non-ASCII letters in the program folder, the source and

@@ -309,6 +309,6 @@ INSTANTIATE_TEST_SUITE_P(
         FragmentCase{"FormatMissing", TCommonLib::GetFormatOption, {}, -1, ""},
         FragmentCase{"Extension", TCommonLib::GetOutputExtension, {".amr"}, 0, ".amr"},
         FragmentCase{"ExtensionNone", TCommonLib::GetOutputExtension, {}, -1, ".avi"}),
-    [](const testing::TestParamInfo<FragmentCase>& info) { return std::string(info.param.name); });
+    [](const testing::TestParamInfo<FragmentCase>& test) { return std::string(test.param.name); });
 
 }  // namespace

@@ -176,7 +176,7 @@ INSTANTIATE_TEST_SUITE_P(
                    {},
                    "my \"best\" chanson \xC3\xA9t\xC3\xA9.amr",
                    "my \"best\" chanson \xC3\xA9t\xC3\xA9_1.amr"}),
-    [](const testing::TestParamInfo<UniqueCase>& info) { return std::string(info.param.name); });
+    [](const testing::TestParamInfo<UniqueCase>& test) { return std::string(test.param.name); });
 
 TEST_F(FolderTest, AMissingFolderGivesTheWantedNameUnchanged) {
   TFileFunc files;

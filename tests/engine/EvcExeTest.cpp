@@ -437,7 +437,7 @@ INSTANTIATE_TEST_SUITE_P(
                                2,
                                22,
                                true}),
-    [](const testing::TestParamInfo<OutputType>& info) { return info.param.extension.substr(1); });
+    [](const testing::TestParamInfo<OutputType>& test) { return test.param.extension.substr(1); });
 
 struct VolumeCase {
   std::string volume;
@@ -570,7 +570,7 @@ INSTANTIATE_TEST_SUITE_P(
         BadRun{"UnknownOption", {"-y", "-i", "IN/quiet.wav", "-fast", "OUT/o.wav"}, "-fast"},
         BadRun{"BadValue", {"-y", "-i", "IN/quiet.wav", "-ar", "lots", "OUT/o.wav"}, "-ar"},
         BadRun{"UnknownType", {"-y", "-i", "IN/quiet.wav", "OUT/o.xyz"}, "output type"}),
-    [](const testing::TestParamInfo<BadRun>& info) { return info.param.name; });
+    [](const testing::TestParamInfo<BadRun>& test) { return test.param.name; });
 
 TEST_F(EvcExe, UnwritableOutputFolder) {
   // /proc takes no new files, even from root.
@@ -651,7 +651,7 @@ INSTANTIATE_TEST_SUITE_P(
                   8000,
                   1,
                   2.0}),
-    [](const testing::TestParamInfo<FittedRun>& info) { return info.param.name; });
+    [](const testing::TestParamInfo<FittedRun>& test) { return test.param.name; });
 
 TEST_F(EvcExe, AnMp3ThatChangesItsRateMidwayIsResampledPartByPart) {
   const std::string joined = out_ + "/joined.mp3";
@@ -784,7 +784,7 @@ INSTANTIATE_TEST_SUITE_P(
                           return true;
                         },
                         "source file itself"}),
-    [](const testing::TestParamInfo<ForbiddenOutput>& info) { return info.param.name; });
+    [](const testing::TestParamInfo<ForbiddenOutput>& test) { return test.param.name; });
 
 TEST_F(EvcExe, TheSourceAsItsOwnOutputIsRefused) {
   // The plainest form: the same path twice.
@@ -871,8 +871,8 @@ TEST_P(EvcExeInterrupted, LeavesNoPartialFileAndKeepsTheOldOne) {
 INSTANTIATE_TEST_SUITE_P(Signals, EvcExeInterrupted,
                          testing::Values(SIGTERM, SIGINT, SIGHUP, SIGQUIT, SIGUSR1, SIGUSR2,
                                          SIGALRM, SIGXCPU, SIGVTALRM, SIGPROF),
-                         [](const testing::TestParamInfo<int>& info) {
-                           return std::string(sigabbrev_np(info.param));
+                         [](const testing::TestParamInfo<int>& test) {
+                           return std::string(sigabbrev_np(test.param));
                          });
 
 // A source pipe that falls silent half-way: the decoding side gives up after

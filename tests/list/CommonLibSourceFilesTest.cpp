@@ -268,9 +268,9 @@ INSTANTIATE_TEST_SUITE_P(
                                                        std::filesystem::create_directory(path);
                                                      }}),
                        ::testing::Bool()),
-    [](const auto& info) {
-      return std::string(std::get<0>(info.param).label) +
-             (std::get<1>(info.param) ? "RealGraph" : "FiveSecondGraph");
+    [](const auto& test) {
+      return std::string(std::get<0>(test.param).label) +
+             (std::get<1>(test.param) ? "RealGraph" : "FiveSecondGraph");
     });
 
 TEST_F(SourceFilesTest, AddingWithoutAMediaServiceIsAClearError) {
@@ -392,7 +392,7 @@ INSTANTIATE_TEST_SUITE_P(
                       RemoveCase{"NoFocus", 3, {1}, -1, {"a", "c"}, -1},
                       RemoveCase{"FocusOnUnselectedRow", 4, {0, 3}, 2, {"b", "c"}, 0},
                       RemoveCase{"All", 3, {0, 1, 2}, 1, {}, -1}),
-    [](const auto& info) { return std::string(info.param.label); });
+    [](const auto& test) { return std::string(test.param.label); });
 
 TEST(ClearFileList, DeletesEveryRow) {
   TempFolder folder;

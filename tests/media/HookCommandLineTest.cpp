@@ -153,7 +153,7 @@ INSTANTIATE_TEST_SUITE_P(
         Refusal{"CommaDecimal", {"--suggest-hook", "@sound.wav", "7,5"}, 2, "\"7,5\""},
         Refusal{"NoFile", {"--suggest-hook"}, 2, "FILE"},
         Refusal{"TooMany", {"--suggest-hook", "@sound.wav", "5", "6"}, 2, "FILE"}),
-    [](const auto& info) { return std::string(info.param.name); });
+    [](const auto& test) { return std::string(test.param.name); });
 
 TEST(SuggestHookCommand, HelpListsTheToolAndSaysThereIsNothingElse) {
   const Outcome run = RunTonbrix({"--help"});

@@ -79,8 +79,8 @@ INSTANTIATE_TEST_SUITE_P(
                      60, 14.5, 16},
         Unstructured{"silence.wav", "anullsrc=r=22050:cl=mono,atrim=0:40", 30, 40, 0, 0},
         Unstructured{"short_part.flac", "sine=f=500:d=50:r=22050", 7.25, 50, 0, 1}),
-    [](const auto& info) {
-      std::string name = info.param.name;
+    [](const auto& test) {
+      std::string name = test.param.name;
       return name.substr(0, name.find('.'));
     });
 
@@ -120,8 +120,8 @@ TEST_P(HookBadFileTest, RaisesAMediaErrorNamingTheFile) {
 INSTANTIATE_TEST_SUITE_P(BadFiles, HookBadFileTest,
                          testing::Values("missing.mp3", "text.mp3", "empty.mp3", "zero.wav",
                                          "video_only.mkv"),
-                         [](const auto& info) {
-                           std::string name = info.param;
+                         [](const auto& test) {
+                           std::string name = test.param;
                            return name.substr(0, name.find('.'));
                          });
 

@@ -30,8 +30,8 @@ TEST_P(ProbeSoundTest, MeasuresTheTrueLength) {
 }
 
 INSTANTIATE_TEST_SUITE_P(EveryInputType, ProbeSoundTest,
-                         testing::ValuesIn(media_fixtures::SoundFiles()), [](const auto& info) {
-                           std::string name = info.param.name;
+                         testing::ValuesIn(media_fixtures::SoundFiles()), [](const auto& test) {
+                           std::string name = test.param.name;
                            for (char& c : name) {
                              if (!isalnum(static_cast<unsigned char>(c))) c = '_';
                            }
@@ -173,8 +173,8 @@ INSTANTIATE_TEST_SUITE_P(Inputs, EndlessInputTest,
                                                      [](const std::string& path) {
                                                        std::filesystem::create_directory(path);
                                                      }}),
-                         [](const testing::TestParamInfo<EndlessCase>& info) {
-                           return std::string(info.param.label);
+                         [](const testing::TestParamInfo<EndlessCase>& test) {
+                           return std::string(test.param.label);
                          });
 
 // A song followed by a gigabyte of zeros whose length has to be counted: the

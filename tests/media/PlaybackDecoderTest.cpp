@@ -89,8 +89,8 @@ TEST_P(DecoderSeekTest, ASeekForwardLandsInTheToneAndFadesIn) {
 
 INSTANTIATE_TEST_SUITE_P(Formats, DecoderSeekTest,
                          testing::Values("onset.wav", "onset.mp3", "onset.ogg"),
-                         [](const auto& info) {
-                           return std::string(info.param).substr(6);  // after "onset."
+                         [](const auto& test) {
+                           return std::string(test.param).substr(6);  // after "onset."
                          });
 
 TEST(PlaybackDecoder, ReachesTheEndAndReportsIt) {
@@ -126,7 +126,7 @@ TEST_P(DecoderFormatTest, RefusesAFormatWithoutRateOrChannels) {
 INSTANTIATE_TEST_SUITE_P(Unusable, DecoderFormatTest,
                          testing::Values(OutputFormat{0, 2, false}, OutputFormat{44100, 0, false},
                                          OutputFormat{-8000, 1, true}),
-                         [](const auto& info) { return FormatCaseName(info.index); });
+                         [](const auto& test) { return FormatCaseName(test.index); });
 
 class DecoderBadFileTest : public testing::TestWithParam<const char*> {};
 
@@ -144,8 +144,8 @@ TEST_P(DecoderBadFileTest, FinishesWithoutCrashing) {
 INSTANTIATE_TEST_SUITE_P(BadFiles, DecoderBadFileTest,
                          testing::Values("empty.mp3", "text.mp3", "zero.wav", "truncated.mp3",
                                          "truncated.m4a", "video_only.mkv"),
-                         [](const auto& info) {
-                           std::string name = info.param;
+                         [](const auto& test) {
+                           std::string name = test.param;
                            for (char& c : name) {
                              if (!isalnum(static_cast<unsigned char>(c))) c = '_';
                            }

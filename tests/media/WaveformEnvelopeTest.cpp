@@ -155,9 +155,9 @@ std::vector<ExactCase> ExactCases() {
 }
 
 INSTANTIATE_TEST_SUITE_P(Formats, EnvelopeEqualsOneDecoderTest, testing::ValuesIn(ExactCases()),
-                         [](const auto& info) {
-                           return FixtureName(info.param.fixture) + "_in_" +
-                                  std::to_string(info.param.parts);
+                         [](const auto& test) {
+                           return FixtureName(test.param.fixture) + "_in_" +
+                                  std::to_string(test.param.parts);
                          });
 
 // ---------------------------------------------------------------------------
@@ -201,7 +201,7 @@ INSTANTIATE_TEST_SUITE_P(Formats, BurstLandsInItsPairsTest,
                          testing::Values(BurstCase{"burst.wav", 0.0}, BurstCase{"burst.flac", 0.0},
                                          BurstCase{"burst.mp3", 0.03}, BurstCase{"burst.m4a", 0.03},
                                          BurstCase{"burst.ogg", 0.03}),
-                         [](const auto& info) { return FixtureName(info.param.fixture); });
+                         [](const auto& test) { return FixtureName(test.param.fixture); });
 
 TEST(WaveformEnvelope, TheBurstStartsInThePairOfItsFirstSample) {
   // 3.000 s is sample 132300, inside pair 601 of 220 samples; the pair
@@ -237,7 +237,7 @@ TEST_P(OnsetTest, SilenceThenToneShowInTheirSlices) {
 }
 
 INSTANTIATE_TEST_SUITE_P(Formats, OnsetTest, testing::Values("onset.wav", "onset.mp3", "onset.ogg"),
-                         [](const auto& info) { return std::string(info.param).substr(6); });
+                         [](const auto& test) { return std::string(test.param).substr(6); });
 
 TEST(SketchEnvelope, ShowsTheOnsetFromItsPieces) {
   const std::optional<WaveformEnvelope> sketch =
@@ -310,7 +310,7 @@ TEST_P(EnvelopeBadFileTest, RaisesAMediaErrorNamingTheFile) {
 INSTANTIATE_TEST_SUITE_P(BadFiles, EnvelopeBadFileTest,
                          testing::Values("empty.mp3", "text.mp3", "truncated.m4a",
                                          "video_only.mkv"),
-                         [](const auto& info) { return FixtureName(info.param); });
+                         [](const auto& test) { return FixtureName(test.param); });
 
 // ---------------------------------------------------------------------------
 

@@ -104,7 +104,7 @@ INSTANTIATE_TEST_SUITE_P(
         Nudge{"shift_right_held", B::Left, S{.shift = true, .left = true, .right = true}, 5},
         Nudge{"right_button", B::Right, S{.right = true}, 0},
         Nudge{"middle_ctrl", B::Middle, S{.ctrl = true, .middle = true}, 0}),
-    [](const testing::TestParamInfo<Nudge>& info) { return std::string(info.param.name); });
+    [](const testing::TestParamInfo<Nudge>& test) { return std::string(test.param.name); });
 
 TEST(CanNudge, NeedsWidthAboveStepAndRoomForHandles) {
   EXPECT_TRUE(sm::CanNudge(6, 6, 1, 5));
@@ -153,4 +153,4 @@ INSTANTIATE_TEST_SUITE_P(
         WholePartCase{"one_second_file", {0, 0}, 1, sm::Edge::End, {0, 1}},
         WholePartCase{"no_length_read", {0, 0}, 0, sm::Edge::End, {0, 1}},
         WholePartCase{"negative_start", {-5, 20}, 200, sm::Edge::Start, {0, 20}}),
-    [](const testing::TestParamInfo<WholePartCase>& info) { return std::string(info.param.name); });
+    [](const testing::TestParamInfo<WholePartCase>& test) { return std::string(test.param.name); });

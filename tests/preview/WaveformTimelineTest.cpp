@@ -133,8 +133,8 @@ INSTANTIATE_TEST_SUITE_P(
                     EdgeCase{"start before song", {10, 50}, sm::Edge::Start, -5, 180, {0, 50}},
                     EdgeCase{"end past song", {10, 50}, sm::Edge::End, 500, 180, {10, 180}},
                     EdgeCase{"start at song end", {0, 180}, sm::Edge::Start, 180, 180, {179, 180}}),
-    [](const testing::TestParamInfo<EdgeCase>& info) {
-      std::string name = info.param.name;
+    [](const testing::TestParamInfo<EdgeCase>& test) {
+      std::string name = test.param.name;
       for (char& c : name)
         if (c == ' ') c = '_';
       return name;

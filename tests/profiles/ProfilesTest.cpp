@@ -231,7 +231,7 @@ INSTANTIATE_TEST_SUITE_P(
                     Walk{"AmrNormalThenAacExcellent",
                          {{1, 2, "128", "1 channel, Mono", "22050", "176x144", true, true},
                           {2, 3, "192", "2 channels, Stereo", "44100", "176x144", true, true}}}),
-    [](const testing::TestParamInfo<Walk>& info) { return std::string(info.param.name); });
+    [](const testing::TestParamInfo<Walk>& test) { return std::string(test.param.name); });
 
 TEST_F(ProfilesTest, OggLeavesTheVideoSelectionsAsTheyWere) {
   Start();
@@ -299,7 +299,7 @@ INSTANTIATE_TEST_SUITE_P(
                     StoredValue{"MinusOneSelectsNothing", "1|1|2|-1|1|2", "1|1|2|-1|1|2"},
                     StoredValue{"ATrailingBarIsNoField", "0|0|0|0|0|0|", "0|0|0|0|0|0"},
                     StoredValue{"EmptyAppliesNothing", "", "1|1|2|5|1|2"}),
-    [](const testing::TestParamInfo<StoredValue>& info) { return std::string(info.param.name); });
+    [](const testing::TestParamInfo<StoredValue>& test) { return std::string(test.param.name); });
 
 TEST_F(ProfilesTest, AFieldThatIsNoNumberIsReportedOnceAndChangesNoList) {
   Profiles({{"Edited", "0|0|none|8|0|3"}});
@@ -499,8 +499,8 @@ INSTANTIATE_TEST_SUITE_P(
                                    false, true, "/x"},
                     StoredSettings{"LowerCaseKeyIsNot", "[USRInfo]\nshwddir=1\noutdir=/x\n", false,
                                    false, "/home/someone/Tonbrix"}),
-    [](const testing::TestParamInfo<StoredSettings>& info) {
-      return std::string(info.param.name);
+    [](const testing::TestParamInfo<StoredSettings>& test) {
+      return std::string(test.param.name);
     });
 
 TEST_F(ProfilesTest, TheOpenDialogFolderDefaultsToHomeAndFollowsTheChosenFile) {
@@ -572,8 +572,8 @@ INSTANTIATE_TEST_SUITE_P(Counters, LostCounterTest,
                                          LostCounter{"NoNumber", "[count]\r\ncount=many\r\n"},
                                          LostCounter{"Behind", "[count]\r\ncount=0\r\n"},
                                          LostCounter{"OtherSection", "[Count2]\r\ncount=9\r\n"}),
-                         [](const testing::TestParamInfo<LostCounter>& info) {
-                           return std::string(info.param.name);
+                         [](const testing::TestParamInfo<LostCounter>& test) {
+                           return std::string(test.param.name);
                          });
 
 // ---- Configuration files that are not regular files ------------------------------
@@ -621,8 +621,8 @@ TEST_P(FifoConfigTest, StartUpGoesOnAsWithoutTheFileAndWritingFails) {
 INSTANTIATE_TEST_SUITE_P(Files, FifoConfigTest,
                          testing::Values("UserSettings.ini", "UserProfileInfo.ini",
                                          "UserProfileCount.ini"),
-                         [](const testing::TestParamInfo<const char*>& info) {
-                           std::string name = info.param;
+                         [](const testing::TestParamInfo<const char*>& test) {
+                           std::string name = test.param;
                            return name.substr(0, name.find('.'));
                          });
 
@@ -699,8 +699,8 @@ INSTANTIATE_TEST_SUITE_P(
                     RelativeFolder{"DotRelative", "./Out", "./Out/"},
                     RelativeFolder{"TildeOfNobody", "~nobody-by-that-name/x",
                                    "~nobody-by-that-name/x/"}),
-    [](const testing::TestParamInfo<RelativeFolder>& info) {
-      return std::string(info.param.name);
+    [](const testing::TestParamInfo<RelativeFolder>& test) {
+      return std::string(test.param.name);
     });
 
 TEST(AbsoluteFolder, JoinsTheHomeFolderWithOneSlash) {

@@ -176,9 +176,9 @@ TEST_P(BrokenSource, IsRefusedWithAReasonAndLeavesNothing) {
 INSTANTIATE_TEST_SUITE_P(Corpus, BrokenSource,
                          testing::Combine(testing::ValuesIn(BadSources()),
                                           testing::Values(kMp3, kAmr, kM4a)),
-                         [](const auto& info) {
-                           return std::get<0>(info.param).label + "_to_" +
-                                  std::get<1>(info.param).extension.substr(1);
+                         [](const auto& test) {
+                           return std::get<0>(test.param).label + "_to_" +
+                                  std::get<1>(test.param).extension.substr(1);
                          });
 
 // ---- sources that never end, block or lie ---------------------------------
@@ -272,7 +272,7 @@ INSTANTIATE_TEST_SUITE_P(
                         return f + "tagged.mp3";
                       },
                       "ID3 tag claims"}),
-    [](const auto& info) { return info.param.label; });
+    [](const auto& test) { return test.param.label; });
 
 // ---- file names ------------------------------------------------------------
 
@@ -315,7 +315,7 @@ INSTANTIATE_TEST_SUITE_P(Names, OddName,
                                          // With ".m4a" the name is 243 bytes: the longest whose
                                          // engine temporary name (12 bytes more) still fits.
                                          NameCase{"long_name", std::string(239, 'a')}),
-                         [](const auto& info) { return info.param.label; });
+                         [](const auto& test) { return test.param.label; });
 
 // The longest name a file system takes (255 bytes) is a good output name; the
 // engine's temporary name must not be what makes it fail.

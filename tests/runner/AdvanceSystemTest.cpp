@@ -90,7 +90,7 @@ INSTANTIATE_TEST_SUITE_P(Runner, BacklogTest,
                                            BacklogCase{"ThreeThousandBytesEngineGone", 3000, 0,
                                                        2046, 954},
                                            BacklogCase{"FourThousandBytes", 4000, 300, 3069, 931}),
-                         [](const auto& info) { return std::string(info.param.name); });
+                         [](const auto& test) { return std::string(test.param.name); });
 
 // Whoever must not miss a line gets every piece, the ones the backlog keeps
 // from the chunks included, each before the chunk of its read.
@@ -174,7 +174,7 @@ INSTANTIATE_TEST_SUITE_P(
                       StartFailureCase{"MissingEngine", {"./evc.exe", "-y", "-i", "x"}, false},
                       StartFailureCase{"NotExecutable", {"./notes.txt"}, false},
                       StartFailureCase{"MissingWorkingFolder", {"@", "text:x"}, true}),
-    [](const auto& info) { return std::string(info.param.name); });
+    [](const auto& test) { return std::string(test.param.name); });
 
 // ---- What the engine is given ---------------------------------------------------
 
@@ -353,7 +353,7 @@ TEST_P(EndEngineTest, EndsTheWorkersOwnEngine) {
 INSTANTIATE_TEST_SUITE_P(Engines, EndEngineTest,
                          ::testing::Values(EndCase{"LeavesOnSigterm", {}, true},
                                            EndCase{"IgnoresSigterm", {"ignore-term"}, false}),
-                         [](const auto& info) { return std::string(info.param.name); });
+                         [](const auto& test) { return std::string(test.param.name); });
 
 TEST(AdvanceSystemTest, EndingTheEngineBeforeItStartsKeepsItFromStarting) {
   TempFolder folder;

@@ -130,7 +130,7 @@ INSTANTIATE_TEST_SUITE_P(
                    [](std::string n) { return n.substr(0, n.size() - 4); }, false},
         LookupCase{"LongerNameIsNoMatch", "tbx-look", [](std::string n) { return n; },
                    [](std::string n) { return n + "x"; }, false}),
-    [](const auto& info) { return std::string(info.param.name); });
+    [](const auto& test) { return std::string(test.param.name); });
 
 TEST_F(ProcessControl, TheCommonLibLookupLogsOnlyWhenNothingIsFound) {
   std::string name = UniqueName("tbx-log");
