@@ -22,6 +22,11 @@ std::string ConversionInputsData::SourceCell(int row, SourceColumn column) const
   return at < cells.size() ? cells[at] : std::string();
 }
 
+RowFades ConversionInputsData::SourceFades(int row) const {
+  if (row < 0 || static_cast<std::size_t>(row) >= Fades.size()) return {};
+  return Fades[static_cast<std::size_t>(row)];
+}
+
 int ConversionInputsData::OutputTypeIndex() const { return OutputType; }
 
 OptionList ConversionInputsData::Options(OptionListId list) const {

@@ -33,6 +33,8 @@ class ConversionInputs {
   // The rows of dxTreeSourceFileInfo, first to last, and the text of one cell.
   virtual int SourceRowCount() const = 0;
   virtual std::string SourceCell(int row, SourceColumn column) const = 0;
+  // The fades of one row (none for a row that does not exist).
+  virtual RowFades SourceFades(int row) const = 0;
 
   // The selected index of cbbOutputFiletype (0 MP3 ... 6 WAV).
   virtual int OutputTypeIndex() const = 0;
@@ -49,12 +51,13 @@ class ConversionInputs {
   virtual void ApplyCustomProfile() = 0;
 };
 
-// ConversionInputs over plain data: rows of seven cells, the output type, the
-// eight lists and the folder text, with the custom-profile step supplied as a
-// function. For callers that have no windows (tests, tools).
+// ConversionInputs over plain data: rows of seven cells and their fades, the
+// output type, the eight lists and the folder text, with the custom-profile
+// step supplied as a function. For callers that have no windows (tests, tools).
 class ConversionInputsData : public ConversionInputs {
  public:
   std::vector<std::vector<std::string>> Rows;  // seven cells each
+  std::vector<RowFades> Fades;                 // by row; a row past its end has none
   int OutputType = 0;
   OptionList Lists[8];
   std::string OutputFolder;
@@ -67,6 +70,7 @@ class ConversionInputsData : public ConversionInputs {
 
   int SourceRowCount() const override;
   std::string SourceCell(int row, SourceColumn column) const override;
+  RowFades SourceFades(int row) const override;
   int OutputTypeIndex() const override;
   OptionList Options(OptionListId list) const override;
   std::string OutputFolderText() const override;

@@ -9,6 +9,7 @@
 #include <filesystem>
 
 #include "Errors.h"
+#include "PartFades.h"
 #include "TextHelpers.h"
 
 namespace {
@@ -107,8 +108,9 @@ std::string AbsoluteFolder(const std::string& folder) {
 }
 
 EngineCommandBuilder::EngineCommandBuilder(TCommonLib& common, TAppFunc& app, TFileFunc& files,
-                                           ConversionInputs& inputs)
-    : common_(common), app_(app), files_(files), inputs_(inputs) {}
+                                           ConversionInputs& inputs,
+                                           const FinishingSettings& finishing)
+    : common_(common), app_(app), files_(files), inputs_(inputs), finishing_(finishing) {}
 
 void EngineCommandBuilder::ForEachRowOf(const std::string& source,
                                         const std::function<void(int row)>& visit) const {
@@ -143,6 +145,16 @@ bool EngineCommandBuilder::SegmentSeconds(const std::string& source, int64_t& se
     throw ConversionError("The segment of \"" + source + "\" is out of range");
   }
   return true;
+}
+
+RowFades EngineCommandBuilder::SegmentFades(const std::string& source, int64_t part_seconds) const {
+  RowFades fades;
+  bool matched = false;
+  ForEachRowOf(source, [&](int row) {
+    matched = true;
+    fades = inputs_.SourceFades(row);
+  });
+  return matched ? part_fades::FadesForPart(fades, part_seconds) : RowFades{};
 }
 
 std::string EngineCommandBuilder::GetSegmentDuration(const std::string& source) {
@@ -234,6 +246,8 @@ std::string EngineCommandBuilder::BuildCommandLine(const std::string& source) {
   };
   if (std::optional<EngineCommand> command = AssembleCommandLine(p, output)) {
     LastCommand = std::move(*command);
+    const RowFades fades = SegmentFades(source, GetSegmentSeconds(source));
+    AppendFinishing(LastCommand, fades.FadeInSeconds, fades.FadeOutSeconds, finishing_);
     CommandLine = LastCommand.Line;
   } else if (text_helpers::TrimBlanks(p.CodecOption).substr(0, 5) == "-none") {
     app_.WriteLog("Create convert parameter failure.");

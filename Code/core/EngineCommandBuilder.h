@@ -1,8 +1,9 @@
 // EngineCommandBuilder: turns a source file, its segment, the chosen output
-// type, the option lists and the output folder into the engine's command line
-// (the logged text and the argument list the engine is started with). It
-// reads the windows through ConversionInputs and writes the pieces into the
-// shared TCommonLib::ConvertParameter; neither is owned.
+// type, the option lists, the output folder, the row's fades and the loudness
+// setting into the engine's command line (the logged text and the argument
+// list the engine is started with). It reads the windows through
+// ConversionInputs, the finishing settings held by TCustomProc, and writes the
+// pieces into the shared TCommonLib::ConvertParameter; none is owned.
 //
 // One instance, owned by TCustomProc; user-interface thread only.
 #pragma once
@@ -14,6 +15,7 @@
 
 #include "ConversionInputs.h"
 #include "EngineCommand.h"
+#include "FinishingSettings.h"
 #include "Unit_CommonLib.h"
 #include "UtilityObjects.h"
 
@@ -27,8 +29,10 @@ std::string AbsoluteFolder(const std::string& folder);
 
 class EngineCommandBuilder {
  public:
+  // `finishing` is read at every build, so a change of the settings counts
+  // from the next job on.
   EngineCommandBuilder(TCommonLib& common, TAppFunc& app, TFileFunc& files,
-                       ConversionInputs& inputs);
+                       ConversionInputs& inputs, const FinishingSettings& finishing);
 
   // The segment of the job being built (start text, whole seconds as decimal
   // text); written by every build, read by the progress window.
@@ -41,8 +45,10 @@ class EngineCommandBuilder {
 
   // Builds the engine command line for `source`: fills ConvertParameter,
   // StartTime and Duration, creates the output folder, writes VideoFile.avs in
-  // the program folder and picks a free output name. Returns the line, or
-  // empty text when the codec option fits no line shape. Throws
+  // the program folder and picks a free output name. The row's fades (held to
+  // what its part allows) and the loudness target, when used, come before the
+  // output path; without them the line is exactly as before. Returns the
+  // line, or empty text when the codec option fits no line shape. Throws
   // ConversionError for a segment time that is no number and FileError when
   // VideoFile.avs or the log cannot be written.
   std::string BuildCommandLine(const std::string& source);
@@ -74,10 +80,14 @@ class EngineCommandBuilder {
   void ForEachRowOf(const std::string& source, const std::function<void(int row)>& visit) const;
   // End minus start seconds of the last matching row; false when none matches.
   bool SegmentSeconds(const std::string& source, int64_t& seconds) const;
+  // The fades of the last matching row (none when no row matches), held to
+  // what a part of `part_seconds` allows.
+  RowFades SegmentFades(const std::string& source, int64_t part_seconds) const;
   void WriteScriptFile() const;
 
   TCommonLib& common_;
   TAppFunc& app_;
   TFileFunc& files_;
   ConversionInputs& inputs_;
+  const FinishingSettings& finishing_;
 };

@@ -19,8 +19,18 @@ void SourceFileList::SetCell(int row, SourceColumn column, const std::string& te
   if (observer_) observer_->CellChanged(row, column);
 }
 
-int SourceFileList::AppendRow(const SourceRow& cells) {
-  rows_.push_back(Entry{cells, false});
+const RowFades& SourceFileList::Fades(int row) const {
+  CheckRow(row);
+  return rows_[row].fades;
+}
+
+void SourceFileList::SetFades(int row, const RowFades& fades) {
+  CheckRow(row);
+  rows_[row].fades = fades;
+}
+
+int SourceFileList::AppendRow(const SourceRow& cells, const RowFades& fades) {
+  rows_.push_back(Entry{cells, fades, false});
   const int row = RowCount() - 1;
   if (observer_) observer_->RowsInserted(row, row);
   return row;

@@ -1,9 +1,10 @@
 // SourceFileList: the rows of the source list dxTreeSourceFileInfo, seven text
-// cells each, together with which rows are selected and which row has the
-// focus. It is the one place where the rows live: the list window shows it and
-// forwards the person's selection to it, and everything that reads or changes
-// rows (adding files, removing them, the segment marker, the typed-time rules,
-// the batch) works on it, so all of that runs without a window.
+// cells each and the row's fades (not shown as a cell), together with which
+// rows are selected and which row has the focus. It is the one place where
+// the rows live: the list window shows it and forwards the person's selection
+// to it, and everything that reads or changes rows (adding files, removing
+// them, the segment marker, the typed-time rules, the batch) works on it, so
+// all of that runs without a window.
 //
 // Used on the user-interface thread only. Row indexes count from 0 in list
 // order; an observer hears of every change so that a view can follow.
@@ -27,6 +28,15 @@ inline constexpr int kSourceColumnCount = 7;
 
 using SourceRow = std::array<std::string, kSourceColumnCount>;
 
+// The fades of a row's part, in seconds; 0 is no fade. Kept with the row so
+// that they go when it goes; set in the waveform editor, read by the command
+// line of the row.
+struct RowFades {
+  double FadeInSeconds = 0;
+  double FadeOutSeconds = 0;
+  bool operator==(const RowFades&) const = default;
+};
+
 class SourceFileList {
  public:
   // Hears of every change, after it happened.
@@ -43,10 +53,15 @@ class SourceFileList {
   const std::string& Cell(int row, SourceColumn column) const;
   void SetCell(int row, SourceColumn column, const std::string& text);
 
-  // Appends a row; returns its index.
-  int AppendRow(const SourceRow& cells);
+  // Appends a row with `fades`; returns its index.
+  int AppendRow(const SourceRow& cells, const RowFades& fades = {});
   void DeleteRow(int row);
   void Clear();
+
+  // The row's fades; setting them tells the observer nothing, as they are
+  // no cell of the list.
+  const RowFades& Fades(int row) const;
+  void SetFades(int row, const RowFades& fades);
 
   bool IsSelected(int row) const;
   void SetSelected(int row, bool selected);
@@ -64,6 +79,7 @@ class SourceFileList {
  private:
   struct Entry {
     SourceRow cells;
+    RowFades fades;
     bool selected = false;
   };
   void CheckRow(int row) const;

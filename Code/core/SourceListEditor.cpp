@@ -103,7 +103,9 @@ void SourceListEditor::AddSourceFiles(SourceFileList& list, const std::vector<st
     // The size is read before the row exists: a file whose size cannot be
     // read must not leave a half-filled row behind.
     const std::string size = text_helpers::FormatFileSize(GetFileSize(name));
-    list.AppendRow({"True", name, size, duration, "00:00:00", duration, duration});
+    const RowFades fades =
+        source_services_.DefaultFades ? source_services_.DefaultFades() : RowFades{};
+    list.AppendRow({"True", name, size, duration, "00:00:00", duration, duration}, fades);
   }
   if (list.RowCount() > 0) {
     list.SetSelected(0, true);

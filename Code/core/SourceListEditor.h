@@ -10,10 +10,10 @@
 #include <string>
 #include <vector>
 
+#include "SourceFileList.h"
 #include "UserInterface.h"
 
 class MediaGraph;
-class SourceFileList;
 
 // The open dialog as the list operations see it. The application implements
 // it with QFileDialog; tests with prepared names.
@@ -32,6 +32,9 @@ struct SourceListServices {
   std::function<std::unique_ptr<MediaGraph>()> NewMediaGraph;
   std::function<void()> ShowCodeErrorForm;      // the codec-missing dialog, modal
   std::function<void()> SyncMarkerToSelection;  // the marker follows the selection
+  // The fades a new row starts with (the finishing settings' defaults, read
+  // when the row is added); empty: none.
+  std::function<RowFades()> DefaultFades;
 };
 
 class SourceListEditor {
@@ -40,11 +43,12 @@ class SourceListEditor {
 
   void SetSourceListServices(SourceListServices services);
 
-  // Appends a row for each name that is new (exact comparison), has a source
-  // extension and a duration of at least one second; a file without one gets
-  // the codec-missing dialog and no row. Then the first row is selected and
-  // the marker follows. Throws FileError, without adding that row, when a
-  // file's size cannot be read; throws std::logic_error without services.
+  // Appends a row, with the default fades, for each name that is new (exact
+  // comparison), has a source extension and a duration of at least one
+  // second; a file without one gets the codec-missing dialog and no row.
+  // Then the first row is selected and the marker follows. Throws FileError,
+  // without adding that row, when a file's size cannot be read; throws
+  // std::logic_error without services.
   void AddSourceFiles(SourceFileList& list, const std::vector<std::string>& names);
   // Runs the dialog in `folder`; the chosen names (repeats dropped when
   // `drop_repeats`), empty when cancelled.

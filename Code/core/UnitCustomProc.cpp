@@ -2,7 +2,7 @@
 
 TCustomProc::TCustomProc(TCommonLib& common, TAppFunc& app, TFileFunc& files,
                          ConversionInputs& inputs)
-    : builder_(common, app, files, inputs),
+    : builder_(common, app, files, inputs, Finishing),
       batch_(common, app, builder_),
       profiles_(common),
       preview_(common, app),

@@ -40,6 +40,11 @@ std::string MainFormInputs::SourceCell(int row, SourceColumn column) const {
   return row >= 0 && row < list.RowCount() ? list.Cell(row, column) : std::string();
 }
 
+RowFades MainFormInputs::SourceFades(int row) const {
+  const SourceFileList& list = form_.SourceFiles();
+  return row >= 0 && row < list.RowCount() ? list.Fades(row) : RowFades{};
+}
+
 int MainFormInputs::OutputTypeIndex() const { return form_.cbbOutputFiletype->currentIndex(); }
 
 OptionList MainFormInputs::Options(OptionListId list) const {

@@ -17,6 +17,7 @@ class MainFormInputs : public ConversionInputs {
 
   int SourceRowCount() const override;
   std::string SourceCell(int row, SourceColumn column) const override;
+  RowFades SourceFades(int row) const override;
   int OutputTypeIndex() const override;
   // The list of that name on the Options window; empty while it has none.
   OptionList Options(OptionListId list) const override;

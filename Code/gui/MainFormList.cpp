@@ -148,6 +148,10 @@ void TFrmMainForm::ConnectSourceList() {
   };
   services.ShowCodeErrorForm = [this] { ShowCodeErrorForm(); };
   services.SyncMarkerToSelection = [this] { SyncMarkerToSelection(); };
+  services.DefaultFades = [this] {
+    const FinishingSettings& finishing = context_.CustomProc->Finishing;
+    return RowFades{finishing.FadeInSeconds, finishing.FadeOutSeconds};
+  };
   common.SetSourceListServices(std::move(services));
   common.SetFolderOpener([this](const std::string& folder) {
     OpenForPerson(context_.Launcher, context_.Ui,

@@ -21,6 +21,8 @@ WaveformEditor::WaveformEditor(TFrmMainForm& form, TApplicationContext& context,
   connect(model, &QAbstractItemModel::rowsRemoved, this, &WaveformEditor::Refresh);
   connect(model, &QAbstractItemModel::modelReset, this, &WaveformEditor::Refresh);
   connect(&view_, &WaveformView::edgeMoved, this, &WaveformEditor::EdgeMoved);
+  connect(&view_, &WaveformView::fadesChanged, this,
+          [this](RowFades fades, bool) { FadesChanged(fades); });
   connect(&view_, &WaveformView::seekRequested, this, &WaveformEditor::SeekTo);
   connect(&view_, &WaveformView::playPartRequested, this, &WaveformEditor::PlayPart);
   connect(&ticker_, &QTimer::timeout, this, &WaveformEditor::PreviewTick);
@@ -42,6 +44,7 @@ void WaveformEditor::Refresh() {
                       MarkerController::CellSeconds(list, row, SourceColumn::EndTime, duration)};
   view_.ShowSong(QString::fromStdString(list.Cell(row, SourceColumn::FileName)), duration);
   view_.SetPart(part);
+  view_.SetFades(list.Fades(row));
   view_.show();
   view_.raise();
 }
@@ -50,6 +53,19 @@ void WaveformEditor::EdgeMoved(sm::Part part, sm::Edge edge, bool finished) {
   RunHandler(context_.Ui, [&] {
     const int64_t second = edge == sm::Edge::Start ? part.start : part.end;
     context_.CustomProc->MoveWaveformEdge(edge, second, finished);
+  });
+}
+
+// The row the view shows is the last selected one; its fades follow the
+// handles while they move.
+void WaveformEditor::FadesChanged(RowFades fades) {
+  RunHandler(context_.Ui, [&] {
+    SourceFileList& list = form_.SourceFiles();
+    const std::vector<int> rows = list.SelectedRows();
+    if (rows.empty()) return;
+    const int row = rows.back();
+    if (QString::fromStdString(list.Cell(row, SourceColumn::FileName)) != view_.SongFile()) return;
+    list.SetFades(row, fades);
   });
 }
 

@@ -3,7 +3,9 @@
 // shows the song of the selected row (the logo returns when no row is
 // selected); an edge moved in the view goes through TCustomProc into the
 // cells and the marker, and any change of the cells (typed, or written by a
-// marker handle) moves the view's edges. While the preview plays its song,
+// marker handle) moves the view's edges. The fade handles dragged in the view
+// set the fades of the row it shows, and the view shows each row's fades as
+// it is selected. While the preview plays its song,
 // the playhead follows the preview graph's position, a click in the view
 // seeks, and "play the part" plays from Start and stops at End, or jumps
 // back to Start while Loop is on.
@@ -16,6 +18,7 @@
 #include <QTimer>
 
 #include "SegmentMarker.h"
+#include "SourceFileList.h"
 
 class MediaGraph;
 class TCustomProc;
@@ -47,6 +50,7 @@ class WaveformEditor : public QObject {
 
  private:
   void EdgeMoved(segment_marker::Part part, segment_marker::Edge edge, bool finished);
+  void FadesChanged(RowFades fades);
   void SeekTo(double seconds);
   // The preview has the view's song loaded.
   bool PreviewHoldsSong() const;

@@ -16,6 +16,7 @@
 #include "WaveformEnvelope.h"
 
 namespace sm = segment_marker;
+namespace pf = part_fades;
 
 namespace {
 
@@ -317,9 +318,10 @@ void WaveformView::paintEvent(QPaintEvent*) {
     painter.fillRect(QRectF(part_x1, wave.top(), wave.width() - part_x1, wave.height()), kDim);
   }
   PaintSecondTicks(painter, wave);
+  PaintFades(painter, wave);
 
-  // The edges: a line and a grip at the top; the focused one is drawn
-  // heavier while the view has the focus.
+  // The edges: a line and a grip at the foot (the top corners hold the fade
+  // handles); the focused one is drawn heavier while the view has the focus.
   for (sm::Edge edge : {sm::Edge::Start, sm::Edge::End}) {
     const double exact = edge == sm::Edge::Start ? part_x0 : part_x1;
     if (exact < -4 || exact > width() + 4) continue;
@@ -329,8 +331,8 @@ void WaveformView::paintEvent(QPaintEvent*) {
     painter.setPen(QPen(focused ? kWave : kEdge, focused ? 2.0 : 1.0));
     painter.drawLine(QPointF(x, wave.top()), QPointF(x, wave.bottom() + 1));
     const double grip = edge == sm::Edge::Start ? 6.0 : -6.0;
-    const QPointF triangle[3] = {QPointF(x, wave.top()), QPointF(x + grip, wave.top()),
-                                 QPointF(x, wave.top() + 8)};
+    const double foot = wave.bottom() + 1;
+    const QPointF triangle[3] = {QPointF(x, foot), QPointF(x + grip, foot), QPointF(x, foot - 8)};
     painter.setBrush(focused ? kWave : kEdge);
     painter.setPen(Qt::NoPen);
     painter.drawPolygon(triangle, 3);
@@ -349,6 +351,8 @@ void WaveformView::paintEvent(QPaintEvent*) {
     painter.drawLine(QPointF(x, wave.top()), QPointF(x, wave.bottom() + 1));
   }
   PaintRuler(painter);
+
+  PaintFadeHandles(painter);
 
   if (hasFocus()) {
     painter.setBrush(Qt::NoBrush);
@@ -409,6 +413,14 @@ void WaveformView::mousePressEvent(QMouseEvent* event) {
     return;
   }
   if (!WaveRect().contains(at.toPoint())) return;
+  if (const std::optional<pf::Side> side = FadeHandleAt(at.toPoint())) {
+    drag_ = *side == pf::Side::In ? Drag::FadeIn : Drag::FadeOut;
+    const double fade = pf::FadeOf(ShownFades(), *side);
+    fade_grab_offset_ = at.x() - timeline_.XAt(pf::HandleTime(*side, fade, part_));
+    hover_label_->setText(FadeText(*side, fade));
+    update();
+    return;
+  }
   const double start_x = timeline_.XAt(static_cast<double>(part_.start));
   const double end_x = timeline_.XAt(static_cast<double>(part_.end));
   const double to_start = std::abs(at.x() - start_x);
@@ -427,12 +439,20 @@ void WaveformView::mousePressEvent(QMouseEvent* event) {
 void WaveformView::mouseMoveEvent(QMouseEvent* event) {
   const double x = event->position().x();
   hover_ = std::clamp(timeline_.TimeAt(x), 0.0, timeline_.Duration());
-  hover_label_->setText(TimeText(hover_, true));
+  // Over a fade handle the text tells its fade, else the time under the mouse.
+  const std::optional<pf::Side> over =
+      drag_ == Drag::None ? FadeHandleAt(event->position().toPoint()) : std::nullopt;
+  hover_label_->setText(over ? FadeText(*over, pf::FadeOf(ShownFades(), *over))
+                             : TimeText(hover_, true));
   switch (drag_) {
     case Drag::StartEdge:
     case Drag::EndEdge:
       MoveEdgeTo(drag_ == Drag::StartEdge ? sm::Edge::Start : sm::Edge::End,
                  WaveformTimeline::WholeSecondAt(timeline_.TimeAt(x)), false);
+      break;
+    case Drag::FadeIn:
+    case Drag::FadeOut:
+      MoveFadeTo(drag_ == Drag::FadeIn ? pf::Side::In : pf::Side::Out, x, false);
       break;
     case Drag::Pan:
       // The ruler follows the mouse: dragging right shows earlier times.
@@ -450,6 +470,9 @@ void WaveformView::mouseReleaseEvent(QMouseEvent* event) {
   if (drag_ == Drag::StartEdge || drag_ == Drag::EndEdge) {
     MoveEdgeTo(drag_ == Drag::StartEdge ? sm::Edge::Start : sm::Edge::End,
                WaveformTimeline::WholeSecondAt(timeline_.TimeAt(event->position().x())), true);
+  }
+  if (drag_ == Drag::FadeIn || drag_ == Drag::FadeOut) {
+    MoveFadeTo(drag_ == Drag::FadeIn ? pf::Side::In : pf::Side::Out, event->position().x(), true);
   }
   drag_ = Drag::None;
 }

@@ -2,27 +2,34 @@
 // min/max envelope with a time ruler, the marked part bright and the rest
 // dimmed, the part's two edges (dragged with the mouse or moved with the
 // keys, in whole seconds), ticks where each second falls once zoomed in, the
-// playhead and the time under the mouse. The wheel zooms around the mouse, a
-// drag on the ruler or the scroll bar pans. A slim toolbar holds its own
+// playhead and the time under the mouse. The part's fades are drawn as their
+// curve over its first and last seconds and set by dragging two small handles
+// in the part's top corners (the edges are dragged anywhere else on the
+// strip). The wheel zooms around the mouse, a drag on the ruler or the scroll
+// bar pans. A slim toolbar holds its own
 // commands: play the part, loop, zoom to part (room is left for more).
 //
 // The view holds no song data of its own making: it draws from an
 // EnvelopeSource it is handed, and loads one for a file off the window thread
 // (a quick sketch, then the full envelope), dropping results of a file it no
-// longer shows. The arithmetic lives in WaveformTimeline; the view only turns
+// longer shows. The arithmetic lives in WaveformTimeline and PartFades; the view only turns
 // input into its calls and paints. What the part's edges mean to the list and
 // the player is its owner's business: the view says what a person asked for
 // through its signals.
 //
-// The view owns its toolbar buttons and its cached picture; the envelope is
+// The fades' part of the view is in WaveformViewFades.cpp. The view owns its
+// toolbar buttons and its cached picture; the envelope is
 // shared with the loader. User-interface thread only.
 #pragma once
 
 #include <QImage>
 #include <QWidget>
 #include <memory>
+#include <optional>
 
+#include "PartFades.h"
 #include "SegmentMarker.h"
+#include "SourceFileList.h"
 #include "WaveformTimeline.h"
 
 class QLabel;
@@ -38,6 +45,8 @@ class WaveformView : public QWidget {
   static constexpr int kScrollHeight = 10;
   // How near an edge (in pixels) a press grabs it.
   static constexpr int kGrabDistance = 5;
+  // The side of a fade handle's square, in pixels.
+  static constexpr int kFadeHandleSize = 9;
 
   explicit WaveformView(QWidget* parent);
   ~WaveformView() override;
@@ -58,6 +67,14 @@ class WaveformView : public QWidget {
   void SetPart(const segment_marker::Part& part);
   segment_marker::Part Part() const { return part_; }
   segment_marker::Edge FocusedEdge() const { return focused_edge_; }
+
+  // The row's fades as stored; the view draws what the part allows of them.
+  // Setting them emits nothing.
+  void SetFades(const RowFades& fades);
+  RowFades Fades() const { return fades_; }
+  // The square of a fade handle, in the view's coordinates: at the top of the
+  // strip, inside the part, beside the inner end of its fade.
+  QRect FadeHandleRect(part_fades::Side side) const;
 
   // The playhead in seconds; a negative time hides it.
   void SetPlayhead(double seconds);
@@ -90,6 +107,9 @@ class WaveformView : public QWidget {
   // An edge was moved by the mouse or the keys; `finished` once the drag or
   // key press is over. The part is already held to the typed-time rules.
   void edgeMoved(segment_marker::Part part, segment_marker::Edge edge, bool finished);
+  // A fade handle was dragged: the row's fades, the dragged one in steps of
+  // 0.1 s within what the part allows; `finished` once the mouse is released.
+  void fadesChanged(RowFades fades, bool finished);
   // A click away from the edges: play from there, if the song plays.
   void seekRequested(double seconds);
   // Play the part, or pause it while it plays (button and Space).
@@ -110,7 +130,7 @@ class WaveformView : public QWidget {
   void focusOutEvent(QFocusEvent* event) override;
 
  private:
-  enum class Drag { None, StartEdge, EndEdge, Pan };
+  enum class Drag { None, StartEdge, EndEdge, FadeIn, FadeOut, Pan };
   void TimelineChanged();
   void SyncScrollBar();
   void StartLoading(const QString& file);
@@ -118,6 +138,15 @@ class WaveformView : public QWidget {
   void PaintRuler(QPainter& painter) const;
   void PaintSecondTicks(QPainter& painter, const QRect& wave) const;
   void MoveEdgeTo(segment_marker::Edge edge, int64_t second, bool finished);
+  // Fades and their handles (WaveformViewFades.cpp).
+  void PaintFades(QPainter& painter, const QRect& wave) const;
+  void PaintFadeHandles(QPainter& painter) const;
+  // The fade handle under `at`, if any (the nearer one when both are).
+  std::optional<part_fades::Side> FadeHandleAt(QPoint at) const;
+  void MoveFadeTo(part_fades::Side side, double x, bool finished);
+  // The fades the part allows of the stored ones.
+  RowFades ShownFades() const;
+  static QString FadeText(part_fades::Side side, double seconds);
   int64_t SongSeconds() const;
 
   WaveformTimeline timeline_;
@@ -126,6 +155,10 @@ class WaveformView : public QWidget {
   QString file_;
   int64_t duration_ = 0;
   segment_marker::Part part_;
+  RowFades fades_;
+  // Between the press and the dragged handle's inner end, so the handle does
+  // not jump under the mouse.
+  double fade_grab_offset_ = 0.0;
   segment_marker::Edge focused_edge_ = segment_marker::Edge::Start;
   double playhead_ = -1.0;
   double hover_ = -1.0;

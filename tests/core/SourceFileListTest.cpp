@@ -1,9 +1,10 @@
-#include "SourceFileList.h"
-
 #include <gtest/gtest.h>
 
+#include <stdexcept>
 #include <string>
 #include <vector>
+
+#include "SourceFileList.h"
 
 namespace {
 
@@ -51,6 +52,24 @@ TEST(SourceFileListTest, DeletingRowsKeepsFocusAndSelectionOnTheirRows) {
   EXPECT_EQ(list.SelectedRows(), (std::vector<int>{2}));
   list.DeleteRow(1);  // the focused row itself
   EXPECT_EQ(list.FocusedRow(), -1);
+}
+
+// A row's fades go with the row: deleting one before it, or clearing the
+// list, leaves no fades on the wrong row.
+TEST(SourceFileListTest, FadesStayWithTheirRows) {
+  SourceFileList list;
+  list.AppendRow(RowFor("/a.mp3"), RowFades{1, 2});
+  list.AppendRow(RowFor("/b.mp3"));
+  list.AppendRow(RowFor("/c.mp3"), RowFades{0.5, 0});
+  EXPECT_EQ(list.Fades(1), RowFades{});
+  list.SetFades(1, RowFades{3, 4});
+  list.DeleteRow(0);
+  EXPECT_EQ(list.Fades(0), (RowFades{3, 4}));
+  EXPECT_EQ(list.Fades(1), (RowFades{0.5, 0}));
+  EXPECT_THROW(list.Fades(2), std::out_of_range);
+  list.Clear();
+  list.AppendRow(RowFor("/d.mp3"));
+  EXPECT_EQ(list.Fades(0), RowFades{});
 }
 
 TEST(SourceFileListTest, ObserverHearsEveryChange) {

@@ -7,6 +7,7 @@
 #include <array>
 #include <filesystem>
 #include <optional>
+#include <sstream>
 #include <string>
 #include <vector>
 
@@ -513,6 +514,113 @@ TEST_F(CommandLineTest, EveryBuildRewritesTheScriptFile) {
             "DirectShowSource(\"/m/b.mp3\", fps=29.9700898503294, convertfps=true)\r\n");
   EXPECT_EQ(common_.ConvertParameter.SourceFile, "/m/b.mp3");
   EXPECT_EQ(common_.ConvertParameter.FileTitle, "b");
+}
+
+// ---- The row's fades and the loudness target ----------------------------------------
+
+struct FinishingCase {
+  std::string name;
+  std::string type;       // "mp3" or "amr"
+  std::string end;        // the row's End (Start is 00:00:30)
+  RowFades fades;         // of the row
+  bool loudness;          // NormalizeLoudness
+  double target;          // LoudnessTarget
+  std::string finishing;  // expected between the segment and the output path
+};
+
+class FinishingLineTest : public CommandLineTest,
+                          public testing::WithParamInterface<FinishingCase> {};
+
+// The options come after the segment and before the output path, in the line
+// and in the arguments; without them the line is that of the worked examples.
+TEST_P(FinishingLineTest, PutsTheRowsFinishingBeforeTheOutputPath) {
+  const FinishingCase& c = GetParam();
+  const std::string source = "/home/user/Music/song.mp3";
+  Row(source, "00:00:30", c.end);
+  inputs_.Fades.push_back(c.fades);
+  proc_.Finishing.NormalizeLoudness = c.loudness;
+  proc_.Finishing.LoudnessTarget = c.target;
+  std::string before = " -acodec mp3 -vn -ab 128 -vol 100 -ac 2 -ar 44100";
+  std::string output = out_ + "/song.mp3";
+  if (c.type == "amr") {
+    inputs_.OutputType = 1;
+    Select(OptionListId::VideoSize, "176x144");
+    Select(OptionListId::VideoBitrate, "128");
+    Select(OptionListId::AudioBitrate, "16");
+    Select(OptionListId::AudioVolumeGain, "100");
+    before = " -acodec amr_nb -s 176x144 -b 128 -ab 16 -vol 100 -ac 1 -ar 8000";
+    output = out_ + "/song.amr";
+  } else {
+    Select(OptionListId::AudioBitrate, "128");
+    Select(OptionListId::AudioVolumeGain, "100");
+    Select(OptionListId::AudioChannels, "2 channels, Stereo");
+    Select(OptionListId::AudioSample, "44100");
+  }
+  const std::string segment = " -ss 00:00:30 -t " + std::to_string(proc_.GetSegmentSeconds(source));
+  const std::string line = proc_.BuildCommandLine(source);
+  EXPECT_EQ(line, app_dir_ + "evc.exe -y -i \"" + source + "\"" + before + segment + c.finishing +
+                      " \"" + output + "\"");
+  // The arguments are the line's words, the paths whole.
+  Args expected{app_dir_ + "evc.exe", "-y", "-i", source};
+  std::istringstream words(before + segment + c.finishing);
+  for (std::string word; words >> word;) expected.push_back(word);
+  expected.push_back(output);
+  EXPECT_EQ(proc_.LastCommand.Arguments, expected);
+  EXPECT_EQ(proc_.CommandLine, line);
+}
+
+INSTANTIATE_TEST_SUITE_P(
+    Cases, FinishingLineTest,
+    testing::Values(
+        FinishingCase{"Nothing", "mp3", "00:01:00", {}, false, -14, ""},
+        FinishingCase{
+            "FadesOnly", "mp3", "00:01:00", {2.5, 3}, false, -14, " -fadein 2.5 -fadeout 3"},
+        FinishingCase{"FadeOutOnly", "mp3", "00:01:00", {0, 4.2}, false, -14, " -fadeout 4.2"},
+        FinishingCase{"LoudnessOnly", "mp3", "00:01:00", {}, true, -14, " -loudnorm -14"},
+        FinishingCase{"FadesAndLoudness",
+                      "mp3",
+                      "00:01:00",
+                      {1.5, 2},
+                      true,
+                      -16.5,
+                      " -fadein 1.5 -fadeout 2 -loudnorm -16.5"},
+        FinishingCase{"NarrowBand",
+                      "amr",
+                      "00:01:00",
+                      {1, 1},
+                      true,
+                      -14,
+                      " -fadein 1 -fadeout 1 -loudnorm -14"},
+        // A part typed shorter than its fades: each is held to half the part.
+        FinishingCase{
+            "HeldToHalfThePart", "mp3", "00:00:35", {4, 2}, false, -14, " -fadein 2.5 -fadeout 2"},
+        FinishingCase{"HeldToThirtySeconds",
+                      "mp3",
+                      "00:03:00",
+                      {45, 30},
+                      false,
+                      -14,
+                      " -fadein 30 -fadeout 30"}),
+    [](const testing::TestParamInfo<FinishingCase>& info) { return info.param.name; });
+
+// Two rows of the same file (names differing in case): the segment and the
+// fades both come from the last one.
+TEST_F(CommandLineTest, TheFadesComeFromTheRowThatGivesTheSegment) {
+  Row("/m/a.mp3", "00:00:00", "00:00:40");
+  Row("/M/A.MP3", "00:00:10", "00:00:30");
+  inputs_.Fades = {RowFades{5, 5}, RowFades{1.2, 0}};
+  const std::string line = proc_.BuildCommandLine("/m/a.mp3");
+  EXPECT_NE(line.find(" -ss 00:00:10 -t 20 -fadein 1.2 \""), std::string::npos) << line;
+  EXPECT_EQ(line.find("-fadeout"), std::string::npos) << line;
+}
+
+// The settings are read at each build, not copied when the builder is made.
+TEST_F(CommandLineTest, AChangedLoudnessSettingCountsFromTheNextBuild) {
+  Row("/m/a.mp3", "00:00:00", "00:00:40");
+  EXPECT_EQ(proc_.BuildCommandLine("/m/a.mp3").find("-loudnorm"), std::string::npos);
+  proc_.Finishing.NormalizeLoudness = true;
+  proc_.Finishing.LoudnessTarget = -20;
+  EXPECT_NE(proc_.BuildCommandLine("/m/a.mp3").find(" -t 40 -loudnorm -20 \""), std::string::npos);
 }
 
 }  // namespace

@@ -90,6 +90,24 @@ TEST_F(SourceFilesTest, NewRowHoldsTheFileItsSizeAndDurationAndAWholeSegment) {
   EXPECT_TRUE(ui_.Boxes.empty());
 }
 
+// Each new row starts with the default fades as they are when it is added;
+// rows already there keep theirs.
+TEST_F(SourceFilesTest, NewRowsStartWithTheDefaultFadesOfTheirMoment) {
+  RowFades defaults{1.5, 2};
+  TCommonLib::SourceListServices services;
+  services.NewMediaGraph = [] {
+    return std::make_unique<FfmpegMediaGraph>(FfmpegMediaGraph::Output::Silent);
+  };
+  services.DefaultFades = [&defaults] { return defaults; };
+  common_.SetSourceListServices(services);
+  Add({Sound("voice.ogg")});
+  defaults = RowFades{0, 4};
+  Add({Sound("tone.wav")});
+  ASSERT_EQ(list_.RowCount(), 2);
+  EXPECT_EQ(list_.Fades(0), (RowFades{1.5, 2}));
+  EXPECT_EQ(list_.Fades(1), (RowFades{0, 4}));
+}
+
 TEST_F(SourceFilesTest, OneGraphServesEveryProbeOfACall) {
   Add({Sound("song.mp3"), Sound("tone.wav"), Sound("voice.ogg")});
   EXPECT_EQ(graphs_made_, 1);

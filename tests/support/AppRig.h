@@ -5,7 +5,8 @@
 // their order, the main window shown through its show handler (the splash,
 // InitApplication, the option lists, the drop target, the first profile).
 // Only the launcher and the power switch are recorders. Real widgets on the
-// offscreen platform.
+// offscreen platform. `before_start` may write settings files into the
+// program folder (its path ends in "/") before the program reads them.
 #pragma once
 
 #include <QApplication>
@@ -13,6 +14,7 @@
 #include <QFile>
 #include <QTemporaryDir>
 #include <QUrl>
+#include <functional>
 #include <memory>
 
 #include "FfmpegMediaGraph.h"
@@ -25,13 +27,14 @@
 
 class AppRig {
  public:
-  AppRig() {
+  explicit AppRig(const std::function<void(const std::string& app_dir)>& before_start = {}) {
     for (const char* name : {"Res.dll", "Form.dll", "evc.exe", "Help.html"}) {
       const QString target = folder_.filePath(name);
       QFile::copy(QStringLiteral(TONBRIX_APP_DIR) + name, target);
       QFile::setPermissions(target, QFile::permissions(QStringLiteral(TONBRIX_APP_DIR) + name));
     }
     QDir(folder_.path()).mkdir("Config");
+    if (before_start) before_start(AppDir());
     context =
         std::make_unique<TApplicationContext>(AppDir(), TONBRIX_APP_DIR "tonbrix", ui, launcher);
     program = std::make_unique<TonbrixProgram>(
