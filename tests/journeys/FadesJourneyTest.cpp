@@ -81,7 +81,7 @@ double IntegratedLoudness(const QString& file) {
 
 }  // namespace
 
-class FinishingJourneyTest : public QObject {
+class FadesJourneyTest : public QObject {
   Q_OBJECT
 
  private:
@@ -344,5 +344,5 @@ class FinishingJourneyTest : public QObject {
   }
 };
 
-QTEST_MAIN(FinishingJourneyTest)
-#include "FinishingJourneyTest.moc"
+QTEST_MAIN(FadesJourneyTest)
+#include "FadesJourneyTest.moc"
