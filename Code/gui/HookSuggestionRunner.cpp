@@ -15,18 +15,14 @@
 #include "Unit_Convert.h"
 #include "WaveformView.h"
 
-namespace {
-
-const QString kIdleText = "Suggest hook";
-
-}  // namespace
-
 HookSuggestionRunner::HookSuggestionRunner(TFrmMainForm& form, TApplicationContext& context,
                                            WaveformView& view)
     : QObject(&form), form_(form), context_(context), view_(view) {
   // Two songs at a time at most: the analysis of one keeps a core busy, and
   // the window and the preview need the rest.
   pool_.setMaxThreadCount(std::clamp(QThread::idealThreadCount(), 1, 2));
+  idle_text_ = view_.SuggestHookButton()->text();
+  idle_tip_ = view_.SuggestHookButton()->toolTip();
   connect(&view_, &WaveformView::suggestHookRequested, this,
           &HookSuggestionRunner::SuggestForSelection);
 }
@@ -105,13 +101,19 @@ void HookSuggestionRunner::SongFinished(const Outcome& outcome) {
 void HookSuggestionRunner::ShowProgress() {
   QToolButton* button = view_.SuggestHookButton();
   button->setEnabled(false);
-  button->setText(QString("Suggesting %1/%2…").arg(done_ + 1).arg(total_));
+  // The song under way: the first one while none has finished.
+  const QString count = QString("%1/%2…").arg(std::min(done_ + 1, total_)).arg(total_);
+  button->setText(count);
+  button->setToolTip("Suggesting " + count);
+  button->setAccessibleName("Suggesting " + count);
 }
 
 void HookSuggestionRunner::EndRun() {
   total_ = 0;
   QToolButton* button = view_.SuggestHookButton();
-  button->setText(kIdleText);
+  button->setText(idle_text_);
+  button->setToolTip(idle_tip_);
+  button->setAccessibleName(idle_tip_);
   button->setEnabled(true);
   QApplication::restoreOverrideCursor();
   emit suggestionsFinished();

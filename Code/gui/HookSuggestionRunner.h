@@ -10,8 +10,9 @@
 // Results are matched to rows by file name when they arrive: a row removed
 // meanwhile (or a cleared list) simply takes nothing, and a song that cannot
 // be analysed keeps its part while the others go on; the failures are named
-// in one message box at the end. While it runs, the toolbar button shows the
-// progress and the program shows its wait cursor.
+// in one message box at the end. While it runs, the toolbar button is
+// disabled and shows the progress ("3/20…", its tip "Suggesting 3/20…") and
+// the program shows its wait cursor.
 //
 // A child of the main window; the view, the list and TCustomProc belong to
 // the program. Its pool belongs to it: going away cancels the analyses and
@@ -19,6 +20,7 @@
 #pragma once
 
 #include <QObject>
+#include <QString>
 #include <QThreadPool>
 #include <atomic>
 #include <memory>
@@ -67,4 +69,7 @@ class HookSuggestionRunner : public QObject {
   int done_ = 0;
   int total_ = 0;
   std::vector<std::string> failures_;
+  // The button's own caption and tip, given back when a run ends.
+  QString idle_text_;
+  QString idle_tip_;
 };

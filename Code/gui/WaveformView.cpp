@@ -110,8 +110,9 @@ WaveformView::WaveformView(QWidget* parent) : QWidget(parent) {
   loop_ = MakeToolButton("btnLoopPart", "Loop", "Loop the part", this);
   loop_->setCheckable(true);
   zoom_to_part_ = MakeToolButton("btnZoomToPart", "Zoom to part", "Zoom to part", this);
-  finishing_ = MakeToolButton("btnFinishingSettings", "Finishing", "Finishing settings (F6)", this);
-  suggest_hook_ = MakeToolButton("btnSuggestHook", "Suggest hook", "Suggest the hook (F7)", this);
+  // Short captions: the toolbar is narrow, and the tips say the rest.
+  finishing_ = MakeToolButton("btnFinishingSettings", "Finish", "Finishing settings (F6)", this);
+  suggest_hook_ = MakeToolButton("btnSuggestHook", "Hook", "Suggest the hook (F7)", this);
   hover_label_ = new QLabel(this);
   hover_label_->setObjectName("lblWaveformTime");
   hover_label_->setAlignment(Qt::AlignRight | Qt::AlignVCenter);
@@ -257,10 +258,10 @@ void WaveformView::resizeEvent(QResizeEvent*) {
   play_part_->setGeometry(2, 1, 52, button_h);
   loop_->setGeometry(56, 1, 40, button_h);
   zoom_to_part_->setGeometry(98, 1, 80, button_h);
-  finishing_->setGeometry(184, 1, 62, button_h);
-  // Wide enough for its progress ("Suggesting 12/20…").
-  suggest_hook_->setGeometry(248, 1, 116, button_h);
-  hover_label_->setGeometry(width() - 96, 1, 92, button_h);
+  finishing_->setGeometry(180, 1, 44, button_h);
+  // Wide enough for its progress ("12/20…").
+  suggest_hook_->setGeometry(226, 1, 42, button_h);
+  hover_label_->setGeometry(width() - 60, 1, 58, button_h);
   scroll_->setGeometry(0, height() - kScrollHeight, width(), kScrollHeight);
   timeline_.SetWidth(width());
   TimelineChanged();
