@@ -44,6 +44,12 @@ const char kStyleSheet[] = R"(
   QAbstractSpinBox:hover { border-color: #2ec4b6; }
   QAbstractSpinBox:focus { border: 2px solid #2ec4b6; padding: 1px 3px; }
   QAbstractSpinBox:disabled { color: #6f7c98; }
+  QAbstractSpinBox::up-button, QAbstractSpinBox::down-button {
+    width: 18px; border: none; background: transparent;
+  }
+  QAbstractSpinBox::up-arrow { image: url(:/artwork/spin_up_arrow.svg); width: 10px; height: 6px; }
+  QAbstractSpinBox::down-arrow { image: url(:/artwork/combo_arrow.svg); width: 10px; height: 6px; }
+  QAbstractSpinBox::up-arrow:disabled, QAbstractSpinBox::down-arrow:disabled { image: none; }
   QAbstractSpinBox QLineEdit, QAbstractSpinBox QLineEdit:focus {
     border: none; padding: 0; background: transparent;
   }
