@@ -83,8 +83,10 @@ void HookSuggestionRunner::SuggestForSelection() {
 void HookSuggestionRunner::SongFinished(const Outcome& outcome) {
   ++done_;
   if (!outcome.reason.empty()) {
-    failures_.push_back(outcome.file + ": " + outcome.reason);
-  } else {
+    // The media library's reasons name the file; any other gets it in front.
+    const bool named = outcome.reason.find(outcome.file) != std::string::npos;
+    failures_.push_back(named ? outcome.reason : outcome.file + ": " + outcome.reason);
+  } else if (context_.CustomProc != nullptr) {
     RunHandler(context_.Ui, [&] {
       // Whole seconds, the nearest to the analysis's start (which lies on a beat).
       const int64_t start = (outcome.start_ms + 500) / 1000;
@@ -118,7 +120,7 @@ void HookSuggestionRunner::EndRun() {
   QApplication::restoreOverrideCursor();
   emit suggestionsFinished();
   if (failures_.empty()) return;
-  std::string text = "The hook could not be suggested for:";
+  std::string text = "The hook could not be suggested for these songs; their parts are kept.";
   for (const std::string& failure : failures_) text += "\n" + failure;
   context_.Ui.MessageBox(text, MessageIcon::Warning, MessageButtons::Ok);
 }
