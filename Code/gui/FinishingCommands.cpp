@@ -18,17 +18,22 @@ FinishingCommands::FinishingCommands(TFrmMainForm& form, TApplicationContext& co
     : QObject(&form),
       form_(form),
       context_(context),
+      options_(form.frmOption),
+      options_object_(form.frmOption),
       hooks_(new HookSuggestionRunner(form, context, view)) {
   connect(&view, &WaveformView::finishingSettingsRequested, this,
           &FinishingCommands::ShowFinishingSettings);
   // The settings are read at start-up after this is made, and may have
   // loudness on: the Options window is brought up to date as it opens.
-  if (form_.frmOption != nullptr) form_.frmOption->installEventFilter(this);
+  if (options_ != nullptr) options_->installEventFilter(this);
   ShowVolumeOverride();
 }
 
 bool FinishingCommands::eventFilter(QObject* watched, QEvent* event) {
-  if (watched == form_.frmOption && event->type() == QEvent::Show) ShowVolumeOverride();
+  // Compared as a plain address: the filter also sees the events of the
+  // windows' teardown, when neither the main window's members nor the
+  // Options window's own class may be touched.
+  if (watched == options_object_ && event->type() == QEvent::Show) ShowVolumeOverride();
   return QObject::eventFilter(watched, event);
 }
 
@@ -51,7 +56,7 @@ void FinishingCommands::ApplyFinishingSettings(const FinishingSettings& settings
 }
 
 void FinishingCommands::ShowVolumeOverride() {
-  TfrmOption* options = form_.frmOption;
+  TfrmOption* options = options_;
   if (options == nullptr || context_.CustomProc == nullptr) return;
   const FinishingSettings& settings = context_.CustomProc->Finishing;
   QComboBox* volume = options->cbbAudioVolumeGain;

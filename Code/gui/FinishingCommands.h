@@ -12,6 +12,7 @@
 #pragma once
 
 #include <QObject>
+#include <QPointer>
 #include <QString>
 
 #include "FinishingSettings.h"
@@ -21,6 +22,7 @@ class HookSuggestionRunner;
 class QLabel;
 class TApplicationContext;
 class TFrmMainForm;
+class TfrmOption;
 class WaveformView;
 
 class FinishingCommands : public QObject {
@@ -48,6 +50,9 @@ class FinishingCommands : public QObject {
  private:
   TFrmMainForm& form_;
   TApplicationContext& context_;
+  // The Options window (made before the main window's preview is wired).
+  QPointer<TfrmOption> options_;
+  const QObject* options_object_;  // the same, only to recognise its events
   FinishingForm* form_window_ = nullptr;
   HookSuggestionRunner* hooks_;
   // The volume list's own tooltips, given back when loudness is off again.
