@@ -201,3 +201,28 @@ void MarkerController::MoveWaveformEdge(sm::Edge edge, int64_t second, bool fini
   }
   if (edge == sm::Edge::End) view.RepaintEndHandle();
 }
+
+// The suggestion lands like a typed part: whole seconds within the song, the
+// Cut Time read back, and the marker placed as a dragged handle places it.
+bool MarkerController::SetSuggestedPart(const std::string& file, int64_t start, int64_t length) {
+  SourceFileList& list = PreviewList();
+  const std::vector<int> selected = list.SelectedRows();
+  bool taken = false;
+  for (int row = 0; row < list.RowCount(); ++row) {
+    if (list.Cell(row, SourceColumn::FileName) != file) continue;
+    const int64_t duration = CellSeconds(list, row, SourceColumn::Duration, 0);
+    if (duration <= 0) continue;  // no length to hold a part within
+    const int64_t wanted = std::clamp<int64_t>(length, 1, duration);
+    const int64_t first = std::clamp<int64_t>(start, 0, duration - wanted);
+    const sm::Part part = sm::WholePart({first, first + wanted}, duration, sm::Edge::End);
+    SetPartCells(list, row, part);
+    taken = true;
+    if (selected.empty() || selected.back() != row || !Marker.MarkerReady) continue;
+    Marker.PreviewStartSeconds = part.start;
+    Marker.EndMarkerText = TCommonLib::SecondsToTimeText(part.end);
+    PreviewControls& view = PreviewView();
+    PlaceMarkerHandles(view, part.start, part.end, Marker.MarkerDuration);
+    view.RepaintEndHandle();
+  }
+  return taken;
+}

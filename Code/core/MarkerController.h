@@ -51,6 +51,13 @@ class MarkerController {
   // typed-time rules, the marker's handles follow, and once `finished` a
   // running preview moves to a new start.
   void MoveWaveformEdge(segment_marker::Edge edge, int64_t second, bool finished);
+  // A suggested part (the hook analysis) for the rows holding `file`: each
+  // takes `length` whole seconds from `start`, moved earlier where it would
+  // run past the row's song and held to the typed-time rules; the marker's
+  // handles follow for the row the marker and the waveform view show (the
+  // last selected). Rows of other files are untouched. Returns whether any
+  // row took it (none when the file has left the list meanwhile).
+  bool SetSuggestedPart(const std::string& file, int64_t start, int64_t length);
   // A time cell in whole seconds, or `fallback` when it does not read as one.
   static int64_t CellSeconds(const SourceFileList& list, int row, SourceColumn column,
                              int64_t fallback);

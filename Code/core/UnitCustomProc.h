@@ -147,4 +147,8 @@ class TCustomProc {
   void MoveWaveformEdge(segment_marker::Edge edge, int64_t second, bool finished) {
     marker_.MoveWaveformEdge(edge, second, finished);
   }
+  // A suggested part for the rows of `file` (MarkerController.h).
+  bool SetSuggestedPart(const std::string& file, int64_t start, int64_t length) {
+    return marker_.SetSuggestedPart(file, start, length);
+  }
 };

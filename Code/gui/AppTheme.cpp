@@ -36,6 +36,23 @@ const char kStyleSheet[] = R"(
   QComboBox QAbstractItemView {
     background: #121826; color: #f4f6fb; selection-background-color: #2ec4b6;
   }
+  QAbstractSpinBox {
+    background: #121826; color: #f4f6fb; border: 1px solid #34415c; border-radius: 5px;
+    padding: 2px 4px; selection-background-color: #2ec4b6; selection-color: #0f1420;
+    font-size: 13px;
+  }
+  QAbstractSpinBox:hover { border-color: #2ec4b6; }
+  QAbstractSpinBox:focus { border: 2px solid #2ec4b6; padding: 1px 3px; }
+  QAbstractSpinBox:disabled { color: #6f7c98; }
+  QAbstractSpinBox::up-button, QAbstractSpinBox::down-button {
+    width: 18px; border: none; background: transparent;
+  }
+  QAbstractSpinBox::up-arrow { image: url(:/artwork/spin_up_arrow.svg); width: 10px; height: 6px; }
+  QAbstractSpinBox::down-arrow { image: url(:/artwork/combo_arrow.svg); width: 10px; height: 6px; }
+  QAbstractSpinBox::up-arrow:disabled, QAbstractSpinBox::down-arrow:disabled { image: none; }
+  QAbstractSpinBox QLineEdit, QAbstractSpinBox QLineEdit:focus {
+    border: none; padding: 0; background: transparent;
+  }
   QTreeView {
     background: #121826; alternate-background-color: #161d2d; color: #f4f6fb;
     border: 1px solid #34415c; gridline-color: #2a3347; font-size: 12px;

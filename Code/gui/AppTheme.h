@@ -1,7 +1,7 @@
 // The one look of every Tonbrix window: the Fusion style, a dark palette in
 // the main window's colours and one application-wide style sheet (combo boxes
-// with their arrows, lists, check boxes, and a visible focus on every control
-// that takes it). Applied once to the application before the first window is
+// with their arrows, spin boxes, lists, check boxes, and a visible focus on
+// every control that takes it). Applied once to the application before the first window is
 // made, so the progress window, the Options window, message boxes, the name
 // prompt, the About box and the file and folder dialogs share the main
 // window's dark look instead of each window carrying its own.

@@ -144,6 +144,9 @@ void TFrmMainForm::FormKeyDown(int key, Qt::KeyboardModifiers modifiers) {
   if (ctrl_only && key == Qt::Key_N) RunClick(btnConvert);
   if (ctrl_only && key == Qt::Key_B) RunClick(btnSelectOutputFolder);
   if (key == Qt::Key_F5 && modifiers == Qt::NoModifier) RunClick(WaveformView1->PlayPartButton());
+  if (key == Qt::Key_F6 && modifiers == Qt::NoModifier) RunClick(WaveformView1->FinishingButton());
+  if (key == Qt::Key_F7 && modifiers == Qt::NoModifier)
+    RunClick(WaveformView1->SuggestHookButton());
 }
 
 void TFrmMainForm::actMinimizeExecute() {

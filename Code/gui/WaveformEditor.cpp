@@ -4,6 +4,7 @@
 #include <QScopeGuard>
 #include <QToolButton>
 
+#include "FinishingCommands.h"
 #include "GuiErrors.h"
 #include "SourceListView.h"
 #include "UnitCustomProc.h"
@@ -26,6 +27,8 @@ WaveformEditor::WaveformEditor(TFrmMainForm& form, TApplicationContext& context,
   connect(&view_, &WaveformView::seekRequested, this, &WaveformEditor::SeekTo);
   connect(&view_, &WaveformView::playPartRequested, this, &WaveformEditor::PlayPart);
   connect(&ticker_, &QTimer::timeout, this, &WaveformEditor::PreviewTick);
+  // The finishing commands of the view's toolbar.
+  finishing_ = new FinishingCommands(form, context, view_);
   ticker_.start(kPlayheadInterval);
   Refresh();
 }

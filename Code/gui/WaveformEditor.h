@@ -8,7 +8,9 @@
 // it is selected. While the preview plays its song,
 // the playhead follows the preview graph's position, a click in the view
 // seeks, and "play the part" plays from Start and stops at End, or jumps
-// back to Start while Loop is on.
+// back to Start while Loop is on. The toolbar's finishing commands (the
+// finishing settings, suggest the hook) are made here and run by
+// FinishingCommands.
 //
 // A child object of the main window; the view, the controller, the list and
 // the graph belong to the window and the program. User-interface thread only.
@@ -20,6 +22,7 @@
 #include "SegmentMarker.h"
 #include "SourceFileList.h"
 
+class FinishingCommands;
 class MediaGraph;
 class TCustomProc;
 class TFrmMainForm;
@@ -47,6 +50,8 @@ class WaveformEditor : public QObject {
   void PreviewTick();
   // Shows the song of the selected row, with its part, or the logo.
   void Refresh();
+  // The finishing settings and the suggested hook (the toolbar's commands).
+  FinishingCommands& Finishing() const { return *finishing_; }
 
  private:
   void EdgeMoved(segment_marker::Part part, segment_marker::Edge edge, bool finished);
@@ -63,4 +68,5 @@ class WaveformEditor : public QObject {
   QTimer ticker_;
   bool part_mode_ = false;
   bool part_paused_ = false;
+  FinishingCommands* finishing_;
 };

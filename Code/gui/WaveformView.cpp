@@ -100,6 +100,7 @@ WaveformView::WaveformView(QWidget* parent) : QWidget(parent) {
       "QToolButton:hover { border-color: #2ec4b6; }"
       "QToolButton:focus { border-color: #2ec4b6; }"
       "QToolButton:checked { background: #1f4b55; color: #f4f6fb; }"
+      "QToolButton:disabled { color: #6f7c98; }"
       "QLabel { color: #c9d2e6; font-size: 11px; }"
       "QScrollBar:horizontal { background: #121826; height: 10px; border: none; }"
       "QScrollBar::handle:horizontal { background: #34415c; min-width: 16px; border-radius: 4px; }"
@@ -110,6 +111,9 @@ WaveformView::WaveformView(QWidget* parent) : QWidget(parent) {
   loop_ = MakeToolButton("btnLoopPart", "Loop", "Loop the part", this);
   loop_->setCheckable(true);
   zoom_to_part_ = MakeToolButton("btnZoomToPart", "Zoom to part", "Zoom to part", this);
+  // Short captions: the toolbar is narrow, and the tips say the rest.
+  finishing_ = MakeToolButton("btnFinishingSettings", "Finish", "Finishing settings (F6)", this);
+  suggest_hook_ = MakeToolButton("btnSuggestHook", "Hook", "Suggest the hook (F7)", this);
   hover_label_ = new QLabel(this);
   hover_label_->setObjectName("lblWaveformTime");
   hover_label_->setAlignment(Qt::AlignRight | Qt::AlignVCenter);
@@ -119,6 +123,8 @@ WaveformView::WaveformView(QWidget* parent) : QWidget(parent) {
 
   connect(play_part_, &QToolButton::clicked, this, &WaveformView::playPartRequested);
   connect(zoom_to_part_, &QToolButton::clicked, this, &WaveformView::ZoomToPart);
+  connect(finishing_, &QToolButton::clicked, this, &WaveformView::finishingSettingsRequested);
+  connect(suggest_hook_, &QToolButton::clicked, this, &WaveformView::suggestHookRequested);
   connect(scroll_, &QScrollBar::valueChanged, this, [this](int value) {
     if (syncing_scroll_) return;
     // The bar counts in milliseconds of the song.
@@ -253,8 +259,10 @@ void WaveformView::resizeEvent(QResizeEvent*) {
   play_part_->setGeometry(2, 1, 52, button_h);
   loop_->setGeometry(56, 1, 40, button_h);
   zoom_to_part_->setGeometry(98, 1, 80, button_h);
-  // Room between the commands and the time for the finishing commands.
-  hover_label_->setGeometry(width() - 96, 1, 92, button_h);
+  finishing_->setGeometry(180, 1, 44, button_h);
+  // Wide enough for its progress ("12/20…").
+  suggest_hook_->setGeometry(226, 1, 42, button_h);
+  hover_label_->setGeometry(width() - 60, 1, 58, button_h);
   scroll_->setGeometry(0, height() - kScrollHeight, width(), kScrollHeight);
   timeline_.SetWidth(width());
   TimelineChanged();

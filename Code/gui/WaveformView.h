@@ -6,8 +6,9 @@
 // curve over its first and last seconds and set by dragging two small handles
 // in the part's top corners (the edges are dragged anywhere else on the
 // strip). The wheel zooms around the mouse, a drag on the ruler or the scroll
-// bar pans. A slim toolbar holds its own
-// commands: play the part, loop, zoom to part (room is left for more).
+// bar pans. A slim toolbar holds its own commands: play the part, loop, zoom
+// to part, and the finishing commands (the finishing settings, suggest the
+// hook), which it only announces.
 //
 // The view holds no song data of its own making: it draws from an
 // EnvelopeSource it is handed, and loads one for a file off the window thread
@@ -94,6 +95,8 @@ class WaveformView : public QWidget {
   QToolButton* PlayPartButton() const { return play_part_; }
   QToolButton* LoopButton() const { return loop_; }
   QToolButton* ZoomToPartButton() const { return zoom_to_part_; }
+  QToolButton* FinishingButton() const { return finishing_; }
+  QToolButton* SuggestHookButton() const { return suggest_hook_; }
   QScrollBar* ScrollBar() const { return scroll_; }
 
   // Fits the part in the strip.
@@ -114,6 +117,10 @@ class WaveformView : public QWidget {
   void seekRequested(double seconds);
   // Play the part, or pause it while it plays (button and Space).
   void playPartRequested();
+  // The finishing settings window (button and F6).
+  void finishingSettingsRequested();
+  // Suggest the hook of the selected rows (button and F7).
+  void suggestHookRequested();
   void envelopeChanged();
 
  protected:
@@ -184,6 +191,8 @@ class WaveformView : public QWidget {
   QToolButton* play_part_;
   QToolButton* loop_;
   QToolButton* zoom_to_part_;
+  QToolButton* finishing_;
+  QToolButton* suggest_hook_;
   QLabel* hover_label_;
   QScrollBar* scroll_;
   bool syncing_scroll_ = false;

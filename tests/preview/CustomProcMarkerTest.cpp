@@ -354,6 +354,63 @@ class CustomProcMarkerTest : public QObject {
     QCOMPARE(c_->list.FocusedRow(), -1);
   }
 
+  // A suggested part lands on the row of its file only (another selected row
+  // keeps its part), whole seconds within the song: moved earlier rather than
+  // cut short at the song's end.
+  void suggestedPartStaysWithinTheSong_data() {
+    QTest::addColumn<QString>("duration");
+    QTest::addColumn<int>("start");  // as suggested
+    QTest::addColumn<int>("length");
+    QTest::addColumn<QString>("newStart");
+    QTest::addColumn<QString>("newEnd");
+    QTest::addColumn<QString>("newCut");
+    QTest::newRow("inside") << "00:03:20" << 62 << 30 << "00:01:02"
+                            << "00:01:32"
+                            << "00:00:30";
+    QTest::newRow("past the end, moved earlier") << "00:01:40" << 90 << 30 << "00:01:10"
+                                                 << "00:01:40"
+                                                 << "00:00:30";
+    QTest::newRow("longer than the song") << "00:00:20" << 5 << 30 << "00:00:00"
+                                          << "00:00:20"
+                                          << "00:00:20";
+    QTest::newRow("before the song") << "00:03:20" << -4 << 12 << "00:00:00"
+                                     << "00:00:12"
+                                     << "00:00:12";
+  }
+  void suggestedPartStaysWithinTheSong() {
+    QFETCH(QString, duration);
+    QFETCH(int, start);
+    QFETCH(int, length);
+    const std::string d = duration.toStdString();
+    c_->list.AppendRow(Row("/music/b.mp3", d, "00:00:00", d, d));
+    c_->list.AppendRow(Row("/music/a.mp3", d, "00:00:00", d, d));
+    c_->list.SetSelected(0, true);
+    c_->list.SetSelected(1, true);
+    c_->proc.SyncMarkerToSelection();
+    QVERIFY(c_->proc.SetSuggestedPart("/music/a.mp3", start, length));
+    QTEST(QString::fromStdString(c_->list.Cell(1, SourceColumn::StartTime)), "newStart");
+    QTEST(QString::fromStdString(c_->list.Cell(1, SourceColumn::EndTime)), "newEnd");
+    QTEST(QString::fromStdString(c_->list.Cell(1, SourceColumn::ConvertDuration)), "newCut");
+    QCOMPARE(c_->list.Cell(0, SourceColumn::StartTime), std::string("00:00:00"));
+    QCOMPARE(c_->list.Cell(0, SourceColumn::EndTime), d);
+    // The marker shows the last selected row's new part.
+    QFETCH(QString, newStart);
+    const int64_t marker_duration = c_->proc.Marker.MarkerDuration;
+    // (The bar moves only for a difference beyond a pixel.)
+    const int wanted =
+        sm::StartImageWidthFor(TCommonLib::ReadTimeFixed(newStart.toStdString()), marker_duration);
+    QVERIFY2(std::abs(c_->controls.StartWidth - wanted) <= 1,
+             qPrintable(QString("%1 for %2").arg(c_->controls.StartWidth).arg(wanted)));
+  }
+
+  // A file that has left the list takes nothing.
+  void suggestedPartForAGoneFileChangesNothing() {
+    c_->list.AppendRow(Row("/music/b.mp3", "00:03:20", "00:00:10", "00:00:40", "00:00:30"));
+    QVERIFY(!c_->proc.SetSuggestedPart("/music/a.mp3", 60, 30));
+    QCOMPARE(c_->list.Cell(0, SourceColumn::StartTime), std::string("00:00:10"));
+    QCOMPARE(c_->list.Cell(0, SourceColumn::EndTime), std::string("00:00:40"));
+  }
+
  private:
   std::unique_ptr<Controller> c_;
 };

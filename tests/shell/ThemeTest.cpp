@@ -5,6 +5,7 @@
 // windows are rendered for real on the offscreen platform.
 #include <QApplication>
 #include <QDialog>
+#include <QDoubleSpinBox>
 #include <QInputDialog>
 #include <QMessageBox>
 #include <QPushButton>
@@ -14,13 +15,16 @@
 #include <memory>
 
 #include "AppRig.h"
+#include "FinishingCommands.h"
+#include "FinishingForm.h"
 #include "ModalAnswer.h"
 #include "Unit_Converting.h"
 #include "Unit_Option.h"
+#include "WaveformEditor.h"
 
 namespace {
 
-enum class Shown { Progress, MessageBox, Options, NamePrompt, About };
+enum class Shown { Progress, MessageBox, Options, NamePrompt, About, Finishing };
 
 // The share of the window's pixels, sampled on a grid, that are darker than
 // a mid grey: text and icons are a small part of a window, its background
@@ -51,7 +55,8 @@ QImage GrabModal(const std::function<void()>& open, const std::function<bool(QWi
     box->reject();
   });
   poll.start();
-  QTimer::singleShot(10000, [&] { poll.stop(); });
+  // Bound to the poll, so that it is dropped when this call returns first.
+  QTimer::singleShot(10000, &poll, [&] { poll.stop(); });
   open();
   poll.stop();
   return shot;
@@ -66,6 +71,15 @@ class ThemeTest : public QObject {
 
   std::unique_ptr<AppRig> rig_;
   TFrmMainForm& Form() { return rig_->Form(); }
+
+  // The finishing settings window, open and exposed, or null.
+  FinishingForm* OpenFinishing() {
+    FinishingCommands& commands = Form().WaveformEditing()->Finishing();
+    commands.ShowFinishingSettings();
+    FinishingForm* finishing = commands.Form();
+    if (finishing == nullptr || !QTest::qWaitForWindowExposed(finishing)) return nullptr;
+    return finishing;
+  }
 
   QImage Picture(Shown shown) {
     switch (shown) {
@@ -90,6 +104,11 @@ class ThemeTest : public QObject {
       case Shown::About:
         return GrabModal([&] { Form().ActSysAbout->trigger(); },
                          [](QWidget* box) { return box->objectName() == "AboutForm"; });
+      case Shown::Finishing: {
+        FinishingForm* finishing = OpenFinishing();
+        if (finishing == nullptr) return {};
+        return finishing->grab().toImage();
+      }
     }
     return {};
   }
@@ -109,6 +128,7 @@ class ThemeTest : public QObject {
     QTest::newRow("Options window") << Shown::Options;
     QTest::newRow("name prompt") << Shown::NamePrompt;
     QTest::newRow("About box") << Shown::About;
+    QTest::newRow("finishing settings") << Shown::Finishing;
   }
   void windowsAreDark() {
     QFETCH(Shown, shown);
@@ -129,6 +149,20 @@ class ThemeTest : public QObject {
     options->btnSave->setFocus(Qt::TabFocusReason);
     QTRY_VERIFY(options->btnSave->hasFocus());
     const QImage with = options->btnSave->grab().toImage();
+    QVERIFY(without != with);
+  }
+
+  // A spin box draws its focus too.
+  void focusShowsOnSpinBoxes() {
+    FinishingForm* finishing = OpenFinishing();
+    QVERIFY(finishing != nullptr);
+    QVERIFY(QTest::qWaitForWindowActive(finishing));
+    finishing->spnFadeIn->setFocus(Qt::TabFocusReason);
+    QTRY_VERIFY(finishing->spnFadeIn->hasFocus());
+    const QImage without = finishing->spnFadeOut->grab().toImage();
+    finishing->spnFadeOut->setFocus(Qt::TabFocusReason);
+    QTRY_VERIFY(finishing->spnFadeOut->hasFocus());
+    const QImage with = finishing->spnFadeOut->grab().toImage();
     QVERIFY(without != with);
   }
 };
