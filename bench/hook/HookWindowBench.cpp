@@ -95,7 +95,10 @@ int main(int argc, char* argv[]) {
   TFrmMainForm& form = rig.Form();
   TSourceListView* list = form.dxTreeSourceFileInfo;
   window_input::DropFiles(list->viewport(), files);
-  QTest::qWaitFor([&] { return rig.List().RowCount() == kSongs; }, 60000);
+  if (!QTest::qWaitFor([&] { return rig.List().RowCount() == kSongs; }, 60000)) {
+    std::fprintf(stderr, "the %d songs did not all reach the list\n", kSongs);
+    return 1;
+  }
   QTest::mouseClick(list->viewport(), Qt::LeftButton, Qt::NoModifier,
                     window_input::CellCentre(list, 0, 1));
   list->scrollToBottom();

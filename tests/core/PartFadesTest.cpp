@@ -57,7 +57,7 @@ INSTANTIATE_TEST_SUITE_P(
                     HandleCase{"OutHeldToHalf", pf::Side::Out, {20, 60}, 0.0, 20.0},
                     HandleCase{"OutHeldToThirty", pf::Side::Out, {0, 180}, 10.0, 30.0},
                     HandleCase{"OneSecondPart", pf::Side::Out, {3, 4}, 3.0, 0.5}),
-    [](const testing::TestParamInfo<HandleCase>& info) { return info.param.name; });
+    [](const testing::TestParamInfo<HandleCase>& test) { return test.param.name; });
 
 TEST(PartFadesTest, AHeldFadeIsAnExactTenth) {
   // 2.3 as the nearest double, not 23 * 0.1 (2.3000000000000003).

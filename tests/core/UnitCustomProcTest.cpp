@@ -601,7 +601,7 @@ INSTANTIATE_TEST_SUITE_P(
                       false,
                       -14,
                       " -fadein 30 -fadeout 30"}),
-    [](const testing::TestParamInfo<FinishingCase>& info) { return info.param.name; });
+    [](const testing::TestParamInfo<FinishingCase>& test) { return test.param.name; });
 
 // Two rows of the same file (names differing in case): the segment and the
 // fades both come from the last one.
