@@ -101,8 +101,6 @@ std::vector<std::string> ToNames(const QStringList& files) {
   return names;
 }
 
-void RunClick(QAbstractButton* button) { emit button->clicked(false); }
-
 }  // namespace
 
 SourceFileList& TFrmMainForm::SourceFiles() { return dxTreeSourceFileInfo->List(); }
