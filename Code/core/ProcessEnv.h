@@ -42,7 +42,7 @@ class ProcessEnv {
  public:
   virtual ~ProcessEnv() = default;
 
-  // The real machine: /proc, kill(2), TAdvanceSystem.
+  // The real machine (SystemProcessEnv): /proc, kill(2), TAdvanceSystem.
   static ProcessEnv& Default();
 
   // Every live process in ascending id order (see ::ListProcesses).
