@@ -28,10 +28,8 @@
 #include <thread>
 
 #include "EngineCommand.h"
+#include "ProcessEnv.h"
 #include "UtilityObjects.h"
-
-// Receives one chunk of engine output (at most 1023 bytes, never empty).
-using OutputProcedure = std::function<void(const std::string& chunk)>;
 
 // The shape of the read loop. The defaults are the program's; tests and
 // benchmarks keep them too, they exist so that the figures have names.
@@ -125,7 +123,8 @@ bool RunAndCapture(const EngineCommand& command, const OutputProcedure& on_outpu
                    const std::string& working_folder, const CaptureTiming& timing = {},
                    const OutputProcedure& on_every_piece = {}, EngineControl* control = nullptr);
 
-class TAdvanceSystem {
+// The real EngineRun: ProcessEnv::Default() starts one per job.
+class TAdvanceSystem : public EngineRun {
  public:
   // Created suspended: nothing runs until Start. `working_folder` is the
   // engine's working folder (the program folder without its trailing "/" in
@@ -136,7 +135,7 @@ class TAdvanceSystem {
   // Waits for the read loop to end when it was started; a pause after a chunk
   // is cut short first, so freeing a worker whose engine has finished returns
   // after the final read, not after the pause.
-  ~TAdvanceSystem();
+  ~TAdvanceSystem() override;
 
   TAdvanceSystem(const TAdvanceSystem&) = delete;
   TAdvanceSystem& operator=(const TAdvanceSystem&) = delete;
@@ -146,18 +145,19 @@ class TAdvanceSystem {
 
   // Asks the worker to finish: its pauses after a chunk end at once. The read
   // loop still ends only with the engine (EndEngine ends that).
-  void Terminate() { control_.Hurry(); }
+  void Terminate() override { control_.Hurry(); }
 
   // True once the read loop has ended (or could not start the engine).
   bool Finished() const { return finished_; }
 
   // True once this worker's engine has exited or could not be started (see
   // EngineControl::Finished); false before Start.
-  bool EngineFinished() const { return control_.Finished(); }
+  bool EngineFinished() const override { return control_.Finished(); }
   // Ends this worker's engine and no other process (EngineControl::End).
-  bool EndEngine(const std::function<void(int)>& pause = {}) { return control_.End(pause); }
+  bool EndEngine(const std::function<void(int)>& pause) override { return control_.End(pause); }
+  bool EndEngine() { return control_.End(); }
   // The engine's file name ("evc.exe"): the last part of its path.
-  std::string EngineFileName() const;
+  std::string EngineFileName() const override;
 
   const EngineCommand& CommandLine() const { return command_; }
 

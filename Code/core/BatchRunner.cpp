@@ -139,12 +139,11 @@ void BatchRunner::RunJob(const std::string& source) {
   if (worker_ != nullptr) worker_->Terminate();
   engine_line_.clear();
   engine_reason_.clear();
-  worker_ = std::make_unique<TAdvanceSystem>(
-      builder_.LastCommand,
+  TSysFunc& processes = common_.SysFunc();
+  worker_ = processes.Env().StartEngine(
+      builder_.LastCommand, WithoutTrailingSlash(common_.AppPath),
       windows.ToUiThread([this](const std::string& chunk) { EngineOutputCallback(chunk); }),
-      WithoutTrailingSlash(common_.AppPath),
       windows.ToUiThread([this](const std::string& piece) { EngineOutputRead(piece); }));
-  worker_->Start();
 
   ui.ProcessMessages();
   ui.Pause(kPauseAfterEngineMs);
@@ -152,7 +151,6 @@ void BatchRunner::RunJob(const std::string& source) {
   // user named "evc.exe" or "revc.exe" does (an engine the last one left
   // behind). Another user's process cannot be this program's engine and
   // never holds the batch.
-  const TSysFunc processes;
   while (!worker_->EngineFinished() || processes.GetSameUserProcessIdByName("evc.exe") != 0 ||
          processes.GetSameUserProcessIdByName("revc.exe") != 0) {
     ui.Pause(kEngineWaitStepMs);

@@ -1,9 +1,10 @@
 // BatchRunner: the batch conversion. Runs one engine after the other for the
 // checked rows of the source list, turns the engine's output into the
 // progress window's bars and its reason lines into the log, and handles Stop
-// and the progress window's close box. It owns the worker that runs the
-// current engine (TAdvanceSystem); the windows (BatchWindows), the list and
-// the command-line builder are not owned.
+// and the progress window's close box. It owns the run of the current engine
+// (an EngineRun: TAdvanceSystem on the machine), started and looked for
+// through the ProcessEnv of TCommonLib's process look-up; the windows
+// (BatchWindows), the list and the command-line builder are not owned.
 //
 // One instance, owned by TCustomProc; user-interface thread only (the
 // worker's output reaches it through BatchWindows::ToUiThread).
@@ -12,9 +13,9 @@
 #include <memory>
 #include <string>
 
-#include "AdvanceSystem.h"
 #include "BatchWindows.h"
 #include "EngineCommandBuilder.h"
+#include "ProcessEnv.h"
 #include "SourceFileList.h"
 #include "Unit_CommonLib.h"
 #include "UtilityObjects.h"
@@ -87,5 +88,5 @@ class BatchRunner {
   std::string engine_reason_;  // a reason line the status bar has not shown yet
   BatchWindows* batch_windows_ = nullptr;
   const SourceFileList* batch_list_ = nullptr;
-  std::unique_ptr<TAdvanceSystem> worker_;
+  std::unique_ptr<EngineRun> worker_;
 };

@@ -1,7 +1,6 @@
 #include "EngineProcesses.h"
 
 #include <signal.h>
-#include <unistd.h>
 
 #include <cerrno>
 #include <chrono>
@@ -26,28 +25,29 @@ struct Signalled {
   bool ended = false;
 };
 
-bool AllEnded(std::vector<Signalled>& targets) {
+bool AllEnded(ProcessEnv& env, std::vector<Signalled>& targets) {
   bool all = true;
   for (Signalled& target : targets) {
-    if (!target.ended) target.ended = ProcessEnded(target.entry.Pid, target.entry.StartTime);
+    if (!target.ended) target.ended = env.ProcessEnded(target.entry.Pid, target.entry.StartTime);
     all = all && target.ended;
   }
   return all;
 }
 
-void WaitUntilEnded(std::vector<Signalled>& targets, std::chrono::milliseconds limit,
-                    UserInterface& ui) {
+void WaitUntilEnded(ProcessEnv& env, std::vector<Signalled>& targets,
+                    std::chrono::milliseconds limit, UserInterface& ui) {
   Clock::time_point deadline = Clock::now() + limit;
-  while (!AllEnded(targets) && Clock::now() < deadline) ui.Pause(kWaitStepMs);
+  while (!AllEnded(env, targets) && Clock::now() < deadline) ui.Pause(kWaitStepMs);
 }
 
 // Sends `signal` to every target still alive; a target that refuses it (not
 // ours to signal) counts as not ended and is not waited for.
-void SignalAlive(std::vector<Signalled>& targets, int signal, std::vector<bool>& refused) {
+void SignalAlive(ProcessEnv& env, std::vector<Signalled>& targets, int signal,
+                 std::vector<bool>& refused) {
   for (size_t i = 0; i < targets.size(); ++i) {
     if (targets[i].ended || refused[i]) continue;
-    if (::kill(targets[i].entry.Pid, signal) != 0) {
-      if (errno == ESRCH) {
+    if (const int error = env.SendSignal(targets[i].entry.Pid, signal); error != 0) {
+      if (error == ESRCH) {
         targets[i].ended = true;
       } else {
         refused[i] = true;
@@ -68,9 +68,10 @@ int EngineProcesses::GetProcessIdByName(const std::string& exe_name) {
 }
 
 bool EngineProcesses::TerminateProcessByName(const std::string& name) {
+  ProcessEnv& env = sys_.Env();
   std::vector<Signalled> targets;
-  const pid_t own_pid = ::getpid();
-  for (ProcessEntry& entry : ListProcesses()) {
+  const pid_t own_pid = env.OwnPid();
+  for (ProcessEntry& entry : env.ListProcesses()) {
     if (entry.Pid == own_pid) continue;
     if (FileNameMatches(entry, name) || ExePathMatches(entry, name)) {
       targets.push_back({std::move(entry), false});
@@ -82,10 +83,10 @@ bool EngineProcesses::TerminateProcessByName(const std::string& name) {
   // (or reported as not ended) before this returns, so the caller's wait for
   // the engine's name to disappear does not race a dying process.
   std::vector<bool> refused(targets.size(), false);
-  SignalAlive(targets, SIGTERM, refused);
-  WaitUntilEnded(targets, kEngineTermGrace, ui_);
-  SignalAlive(targets, SIGKILL, refused);
-  WaitUntilEnded(targets, kEngineKillWait, ui_);
+  SignalAlive(env, targets, SIGTERM, refused);
+  WaitUntilEnded(env, targets, kEngineTermGrace, ui_);
+  SignalAlive(env, targets, SIGKILL, refused);
+  WaitUntilEnded(env, targets, kEngineKillWait, ui_);
 
   // As on the original platform, the outcome of the last match in the table
   // decides the result.
@@ -94,7 +95,7 @@ bool EngineProcesses::TerminateProcessByName(const std::string& name) {
   return result;
 }
 
-bool EngineProcesses::EngineRunsAs(const TAdvanceSystem* runner, const std::string& name) {
+bool EngineProcesses::EngineRunsAs(const EngineRun* runner, const std::string& name) {
   const bool runs = runner != nullptr && !runner->EngineFinished() &&
                     SameFileName(runner->EngineFileName(), name);
   // The look-up by name it stands for logged its misses; the log keeps them.
@@ -102,7 +103,7 @@ bool EngineProcesses::EngineRunsAs(const TAdvanceSystem* runner, const std::stri
   return runs;
 }
 
-void EngineProcesses::KillEngineProcesses(const std::string& engine_path, TAdvanceSystem* runner) {
+void EngineProcesses::KillEngineProcesses(const std::string& engine_path, EngineRun* runner) {
   // Only the engine `runner` started is ended, never another program's
   // process that carries the same name. The two passes, for the engine's own
   // file name and for "evc.exe", stay: an engine of either name is ended.

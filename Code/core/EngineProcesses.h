@@ -1,7 +1,8 @@
 // EngineProcesses: finding processes by executable name and ending them: the
 // engine this program started when a batch stops, and any process of a name
-// on request. Holds references to the log, the process look-up and the user
-// interface (for its pauses), none owned. User-interface thread only.
+// on request. Holds references to the log, the process look-up (whose
+// ProcessEnv it lists and signals through) and the user interface (for its
+// pauses), none owned. User-interface thread only.
 #pragma once
 
 #include <string>
@@ -9,7 +10,7 @@
 #include "UserInterface.h"
 #include "UtilityObjects.h"
 
-class TAdvanceSystem;
+class EngineRun;
 
 class EngineProcesses {
  public:
@@ -25,12 +26,12 @@ class EngineProcesses {
   // Ends the engine `runner` started (none when null) while it runs under the
   // file name of `engine_path` or under "evc.exe"; see
   // TCommonLib::KillEngineProcesses.
-  void KillEngineProcesses(const std::string& engine_path, TAdvanceSystem* runner);
+  void KillEngineProcesses(const std::string& engine_path, EngineRun* runner);
 
  private:
   // True while `runner`'s engine runs under the file name `name`; logs the
   // look-up miss otherwise.
-  bool EngineRunsAs(const TAdvanceSystem* runner, const std::string& name);
+  bool EngineRunsAs(const EngineRun* runner, const std::string& name);
 
   TAppFunc& app_;
   TSysFunc& sys_;

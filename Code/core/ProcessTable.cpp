@@ -9,7 +9,6 @@
 #include <memory>
 #include <sstream>
 
-#include "UtilityObjects.h"
 
 namespace {
 
@@ -146,21 +145,4 @@ bool ProcessEnded(int pid, uint64_t start_time) {
   uint64_t now_start = 0;
   if (!ReadStat(pid, state, now_start)) return true;
   return state == 'Z' || state == 'X' || now_start != start_time;
-}
-
-int TSysFunc::GetProcessIdByName(const std::string& exe_name) const {
-  int found = 0;
-  for (const ProcessEntry& entry : ListProcesses()) {
-    if (FileNameMatches(entry, exe_name)) found = entry.Pid;
-  }
-  return found;
-}
-
-int TSysFunc::GetSameUserProcessIdByName(const std::string& exe_name) const {
-  const uid_t own_uid = ::getuid();
-  int found = 0;
-  for (const ProcessEntry& entry : ListProcesses()) {
-    if (entry.Uid == own_uid && FileNameMatches(entry, exe_name)) found = entry.Pid;
-  }
-  return found;
 }

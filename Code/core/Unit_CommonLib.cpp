@@ -8,6 +8,7 @@
 TCommonLib::TCommonLib(TAppFunc& app, TSysFunc& sys, UserInterface& ui)
     : AppPath(app.GetAppPath()),
       app_(app),
+      sys_(sys),
       ui_(ui),
       processes_(app, sys, ui),
       config_(AppPath),
@@ -25,7 +26,7 @@ bool TCommonLib::TerminateProcessByName(const std::string& name) {
   return processes_.TerminateProcessByName(name);
 }
 
-void TCommonLib::KillEngineProcesses(const std::string& engine_path, TAdvanceSystem* runner) {
+void TCommonLib::KillEngineProcesses(const std::string& engine_path, EngineRun* runner) {
   processes_.KillEngineProcesses(engine_path, runner);
 }
 

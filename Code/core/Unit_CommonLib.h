@@ -26,7 +26,7 @@
 
 class MediaGraph;
 class PowerSwitch;
-class TAdvanceSystem;
+class EngineRun;
 class SourceFileList;
 
 // The pieces of the current job's engine command line; rewritten by every
@@ -135,7 +135,7 @@ class TCommonLib {
   // once it finds no such engine; "Terminate process error." when an attempt
   // failed. Gives up on a name after 5 attempts or 10 s, logging "Engine
   // process could not be ended: " + name. Pauses and lets window events run.
-  void KillEngineProcesses(const std::string& engine_path, TAdvanceSystem* runner);
+  void KillEngineProcesses(const std::string& engine_path, EngineRun* runner);
   // Linux has no debug or shutdown privilege to switch on (a process may
   // signal those of its own user, logind decides about powering off): these
   // succeed without doing anything.
@@ -166,6 +166,9 @@ class TCommonLib {
 
   TAppFunc& AppFunc() { return app_; }
   UserInterface& Ui() { return ui_; }
+  // The process look-up, and through it the processes, signals and engine
+  // starts of this program.
+  TSysFunc& SysFunc() { return sys_; }
 
   // ---- Source list (SourceListEditor.h) ------------------------------------
   using SourceListServices = ::SourceListServices;
@@ -210,6 +213,7 @@ class TCommonLib {
 
  private:
   TAppFunc& app_;
+  TSysFunc& sys_;
   UserInterface& ui_;
   EngineProcesses processes_;
   ConfigFiles config_;

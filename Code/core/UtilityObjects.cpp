@@ -14,6 +14,7 @@
 #include <unordered_set>
 
 #include "Errors.h"
+#include "ProcessEnv.h"
 
 namespace {
 
@@ -229,4 +230,14 @@ std::string TFileFunc::MakeUniqueFileName(const std::string& wanted) {
     title = next.empty() ? title + "_1" : next;
   }
   return path + title + ext;
+}
+
+TSysFunc::TSysFunc() : env_(&ProcessEnv::Default()) {}
+
+int TSysFunc::GetProcessIdByName(const std::string& exe_name) const {
+  return FindProcessByName(*env_, exe_name, false);
+}
+
+int TSysFunc::GetSameUserProcessIdByName(const std::string& exe_name) const {
+  return FindProcessByName(*env_, exe_name, true);
 }

@@ -10,6 +10,8 @@
 #include <string>
 #include <vector>
 
+class ProcessEnv;
+
 // The folder of the running executable (/proc/self/exe), ending in "/".
 std::string ProgramFolder();
 
@@ -39,8 +41,14 @@ class TAppFunc {
   TimeStampFormatter time_stamp_;
 };
 
+// Looks processes up through `env` (the machine unless a test stands in for
+// it); the env is not owned.
 class TSysFunc {
  public:
+  // Through ProcessEnv::Default(), the machine itself.
+  TSysFunc();
+  explicit TSysFunc(ProcessEnv& env) : env_(&env) {}
+
   // Id of a running process whose executable file name equals `exe_name`
   // without regard to letter case; the last match of the process table wins.
   // 0 when there is none.
@@ -48,6 +56,12 @@ class TSysFunc {
   // The same among the processes of this program's own user (real user id):
   // a process of another user cannot be an engine this program started.
   int GetSameUserProcessIdByName(const std::string& exe_name) const;
+
+  // The processes, signals and engine starts this program goes through.
+  ProcessEnv& Env() const { return *env_; }
+
+ private:
+  ProcessEnv* env_;
 };
 
 class TStrFunc {

@@ -1,7 +1,6 @@
 // The main window's source list and batch commands: the open dialog with the
 // busy window, dropped files, remove (button, Delete key, drag out), clear,
 // the list's key and click events, and Convert with the progress window.
-#include <QCheckBox>
 #include <QDir>
 #include <QDragEnterEvent>
 #include <QDropEvent>
@@ -15,12 +14,12 @@
 #include "FfmpegMediaGraph.h"
 #include "GuiErrors.h"
 #include "InitFileForm.h"
+#include "MainFormBatchWindows.h"
 #include "PictureButton.h"
+#include "QtSourceFileDialog.h"
 #include "SourceListView.h"
-#include "UiThreadDispatch.h"
 #include "Unit_Convert.h"
 #include "Unit_Converting.h"
-#include "Unit_Option.h"
 
 // The filter of the open dialog, in the program's "Caption|patterns" form.
 static const char kOpenDialogFilter[] =
@@ -28,69 +27,6 @@ static const char kOpenDialogFilter[] =
     "AAC Audio Files (*.aac)|*.aac|AC3 Audio Files (*.ac3)|*.ac3|M4A Audio Files (*.m4a)|*.m4a|"
     "MP2, MP3 Auido Files (*.mp2, mp3)|*.mp2;*.mp3|OGG Audio Files (*.ogg)|*.ogg|"
     "TTA Audio Files (*.tta)|*.tta|WAV Audio Files (*.wav)|*.wav|WMA Audio Files (*.wma)|*.wma";
-
-// The batch's view of the windows: the progress window, the main window's
-// enabled state and its two check boxes.
-class MainFormBatchWindows : public QObject, public BatchWindows {
- public:
-  explicit MainFormBatchWindows(TFrmMainForm& form) : QObject(&form), form_(form) {}
-
-  void ShowProgressWindow() override {
-    // Shown over the disabled main window, not modal: the batch's own loop
-    // keeps the events running.
-    if (form_.frmConverting == nullptr) return;
-    form_.frmConverting->show();
-    form_.frmConverting->raise();
-  }
-  void HideProgressWindow() override {
-    if (form_.frmConverting != nullptr) form_.frmConverting->hide();
-  }
-  void SetMainWindowEnabled(bool enabled) override {
-    form_.setEnabled(enabled);
-    // The progress and Options windows are the main window's children: they
-    // stay usable.
-    if (form_.frmConverting != nullptr) form_.frmConverting->setEnabled(true);
-    if (form_.frmOption != nullptr) form_.frmOption->setEnabled(true);
-  }
-  void ProgressChanged() override {
-    if (form_.frmConverting != nullptr) form_.frmConverting->Refresh();
-  }
-  bool ShowOutputDirectoryWhenDone() const override {
-    return form_.chkShowOutputDirectory->isChecked();
-  }
-  bool ShutdownWhenDone() const override { return form_.chkShutdown->isChecked(); }
-  void EndApplication() override { form_.Context().EndAtOnce(); }
-  OutputProcedure ToUiThread(OutputProcedure procedure) override {
-    // The progress window lives as long as the process, so it outlives every
-    // worker.
-    QObject* receiver = form_.frmConverting != nullptr ? static_cast<QObject*>(form_.frmConverting)
-                                                       : static_cast<QObject*>(&form_);
-    return PostToUiThread(receiver, std::move(procedure));
-  }
-
- private:
-  TFrmMainForm& form_;
-};
-
-// dlgOpenSourceFile as the list operations see it.
-class QtSourceFileDialog : public QObject, public SourceFileDialog {
- public:
-  QtSourceFileDialog(QFileDialog* dialog, QObject* parent) : QObject(parent), dialog_(dialog) {}
-
-  void SetInitialDir(const std::string& folder) override {
-    dialog_->setDirectory(QString::fromStdString(folder));
-  }
-  std::vector<std::string> Execute() override {
-    std::vector<std::string> names;
-    dialog_->selectNameFilter(dialog_->nameFilters().value(0));
-    if (dialog_->exec() != QDialog::Accepted) return names;
-    for (const QString& file : dialog_->selectedFiles()) names.push_back(file.toStdString());
-    return names;
-  }
-
- private:
-  QFileDialog* dialog_;
-};
 
 namespace {
 
@@ -100,8 +36,6 @@ std::vector<std::string> ToNames(const QStringList& files) {
   for (const QString& file : files) names.push_back(file.toStdString());
   return names;
 }
-
-void RunClick(QAbstractButton* button) { emit button->clicked(false); }
 
 }  // namespace
 

@@ -5,6 +5,7 @@
 #include <QSlider>
 
 #include "GuiErrors.h"
+#include "MainFormPreviewControls.h"
 #include "MarkerBar.h"
 #include "PictureButton.h"
 #include "SourceListView.h"
@@ -14,33 +15,6 @@
 namespace {
 
 namespace sm = segment_marker;
-
-// The preview's controls as TCustomProc sees them.
-class MainFormPreviewControls : public PreviewControls {
- public:
-  explicit MainFormPreviewControls(TFrmMainForm& form) : form_(form) {}
-
-  std::string CurrentTimeText() const override { return form_.pnlCurTime->text().toStdString(); }
-  void SetCurrentTimeText(const std::string& text) override {
-    form_.pnlCurTime->setText(QString::fromStdString(text));
-  }
-  bool LogoVisible() const override { return !form_.panLogo->isHidden(); }
-  void SetLogoVisible(bool visible) override { form_.panLogo->setVisible(visible); }
-  void SetTickerPosition(int position) override { form_.dstrckbrMainform->setValue(position); }
-  int StartImageWidth() const override { return form_.MarkerBar()->StartImageWidth(); }
-  void SetStartImageWidth(int width) override { form_.MarkerBar()->SetStartImageWidth(width); }
-  int EndImageWidth() const override { return form_.MarkerBar()->EndImageWidth(); }
-  void SetEndImageWidth(int width) override { form_.MarkerBar()->SetEndImageWidth(width); }
-  int StartHandleLeft() const override { return form_.Splitter1->x(); }
-  int EndHandleLeft() const override { return form_.Splitter2->x(); }
-  void RepaintEndHandle() override { form_.Splitter2->update(); }
-  void ShowWaveformOf(const std::string& file) override {
-    form_.MarkerBar()->ShowWaveformOf(QString::fromStdString(file));
-  }
-
- private:
-  TFrmMainForm& form_;
-};
 
 sm::PressState PressStateOf(Qt::MouseButtons buttons, Qt::KeyboardModifiers modifiers,
                             bool double_click) {

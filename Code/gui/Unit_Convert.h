@@ -21,6 +21,7 @@
 #include "ApplicationContext.h"
 #include "MediaGraph.h"
 
+class QAbstractButton;
 class QAction;
 class QCheckBox;
 class QComboBox;
@@ -259,6 +260,10 @@ class TFrmMainForm : public QWidget {
   void RefreshArtwork();
   // Lets the window be moved by dragging `handle`.
   void MakeMoveHandle(QWidget* handle);
+  // The click action of a button, run even while the button is hidden or
+  // disabled (a shortcut or a drag reaches the command whatever the button
+  // looks like).
+  static void RunClick(QAbstractButton* button);
 
   TApplicationContext& context_;
   std::unique_ptr<MainFormInputs> inputs_;

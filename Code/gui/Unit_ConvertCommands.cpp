@@ -24,13 +24,7 @@
 #include "Unit_Option.h"
 #include "WaveformView.h"
 
-namespace {
-
-// The click action of a button, run even while the button is hidden or
-// disabled (a shortcut reaches the command whatever the button looks like).
-void RunClick(QAbstractButton* button) { emit button->clicked(false); }
-
-}  // namespace
+void TFrmMainForm::RunClick(QAbstractButton* button) { emit button->clicked(false); }
 
 void TFrmMainForm::ShowMainForm() {
   create();

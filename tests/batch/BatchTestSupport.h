@@ -1,7 +1,8 @@
 // The batch without windows: a TCustomProc over plain inputs in a temporary
 // program folder, with a recorder of the windows it drives and of the
-// after-job actions, and a user interface that runs the engine's queued
-// output whenever the batch lets events run.
+// after-job actions, a user interface that runs the engine's queued output
+// whenever the batch lets events run, and (unless asked for the real machine)
+// a fake of the machine's processes.
 #pragma once
 
 #include <filesystem>
@@ -10,6 +11,7 @@
 
 #include "../core/TempFolder.h"
 #include "../list/ListFixtures.h"
+#include "../support/FakeProcessEnv.h"
 #include "../support/RecordingPowerSwitch.h"
 #include "UnitCustomProc.h"
 
@@ -54,11 +56,16 @@ class RecordingWindows : public BatchWindows {
 };
 
 // A program folder (without an engine unless one is copied in), an output
-// folder and the controller wired to the recorders.
+// folder and the controller wired to the recorders. Its processes are the
+// fake's (`processes`, on the clock of the user interface's pauses) unless
+// the rig is made over the real machine.
 class BatchRig {
  public:
-  BatchRig()
+  enum class Machine { Fake, Real };
+
+  explicit BatchRig(Machine machine = Machine::Fake)
       : app(program.Path()),
+        sys(machine == Machine::Real ? ProcessEnv::Default() : processes),
         common(app, sys, ui),
         inputs(ConversionInputsData::WithDefaults()),
         proc_(common, app, files, inputs),
@@ -69,6 +76,7 @@ class BatchRig {
     proc_.SetBatchWindows(&windows);
     common.SetPowerSwitch(&power);
     common.SetFolderOpener([this](const std::string& folder) { OpenedFolders.push_back(folder); });
+    processes.Clock = [this] { return static_cast<int>(ui.PausedMs); };
   }
 
   TCustomProc& Proc() { return proc_; }
@@ -96,6 +104,7 @@ class BatchRig {
   TempFolder program;
   TempFolder output;
   TAppFunc app;
+  fake_process::Env processes;
   TSysFunc sys;
   TFileFunc files;
   list_test::ScriptedUi ui;

@@ -1,12 +1,13 @@
-// The batch without windows: the progress arithmetic on engine output, and
-// whole batches whose engine cannot start (an empty program folder), with
-// Stop, the close box and the after-job actions.
+// The batch without windows, over the fake of the machine's processes: the
+// progress arithmetic on engine output, whole batches whose engine cannot
+// start (an empty program folder), with Stop, the close box and the after-job
+// actions, and Stop at every step of a batch while the fake fails. The tests
+// against real processes are in BatchOwnEngineTest.cpp.
 #include <gtest/gtest.h>
+#include <sys/stat.h>
 
-#include "../runner/RunnerTestSupport.h"
 #include "BatchTestSupport.h"
 #include "Errors.h"
-#include "ProcessTable.h"
 
 namespace {
 
@@ -236,143 +237,6 @@ TEST(Refresh, WithoutWindowsConnectedIsAClearError) {
   EXPECT_THROW(rig.Proc().ConvertAll(rig.list), std::logic_error);
 }
 
-// ---- the batch's own engine and other programs' processes --------------------------
-
-// Processes running the executable at `path` (copies made by the test).
-std::vector<int> RunningCopiesOf(const std::string& path) {
-  std::vector<int> pids;
-  for (const ProcessEntry& entry : ListProcesses()) {
-    if (ExePathMatches(entry, path)) pids.push_back(entry.Pid);
-  }
-  return pids;
-}
-
-// Ends what is left of the test's own copies, so that a failing batch does
-// not wait for a sleeping stand-in for ever.
-void KillCopiesOf(const std::string& path) {
-  for (int pid : RunningCopiesOf(path)) ::kill(pid, SIGKILL);
-}
-
-// The stand-in engine installed in the rig's program folder as evc.exe: it
-// sleeps until it is ended, having touched `ready` first.
-std::string InstallSleepingEngine(BatchRig& rig, const std::string& ready) {
-  const std::string engine = rig.program.Path() + "evc.exe";
-  std::filesystem::copy_file(runner_test::FixtureProgram(), engine);
-  std::ofstream(engine + ".steps") << "ready:" << ready << "\nsleep:600000\n";
-  return engine;
-}
-
-// Another program's conversion: a copy of the stand-in named evc.exe, started
-// outside this program, that sleeps until the test ends it.
-struct OtherProgramsEngine {
-  runner_test::TempFolder folder;
-  std::unique_ptr<runner_test::Child> child;
-
-  explicit OtherProgramsEngine(std::vector<std::string> steps = {}, bool reachable = false) {
-    if (reachable) std::filesystem::permissions(folder.Path(), std::filesystem::perms::all);
-    std::string program = runner_test::CopyFixture(folder, "evc.exe");
-    if (reachable) {
-      std::filesystem::permissions(program,
-                                   std::filesystem::perms::owner_all |
-                                       std::filesystem::perms::others_read |
-                                       std::filesystem::perms::others_exec,
-                                   std::filesystem::perm_options::add);
-    }
-    std::vector<std::string> arguments = {program};
-    arguments.insert(arguments.end(), steps.begin(), steps.end());
-    arguments.push_back("ready:" + folder / "ready");
-    arguments.push_back("sleep:600000");
-    child = std::make_unique<runner_test::Child>(arguments);
-    EXPECT_TRUE(runner_test::WaitForFile(folder / "ready"));
-  }
-  void End() {
-    if (child->Ended()) return;
-    ::kill(child->Pid(), SIGKILL);
-    child->Reap();
-  }
-};
-
-// Stop and the close box end the engine this batch started; an evc.exe that
-// another program started runs on. (The batch waits for same-user processes
-// named evc.exe, so the test ends the other one itself once it has looked.)
-class OwnEngineTest : public ::testing::TestWithParam<bool> {};
-
-TEST_P(OwnEngineTest, EndsTheBatchsOwnEngineAndNoOtherProgramsEvcExe) {
-  const bool close_box = GetParam();
-  BatchRig rig;
-  rig.AddRow("/music/a.mp3", true);
-  rig.AddRow("/music/b.mp3", true);
-  const std::string ready = rig.output.Path() + "engine-started";
-  const std::string engine = InstallSleepingEngine(rig, ready);
-  // Who sent SIGTERM to the other program's evc.exe, if anyone: on a shared
-  // machine another program may end it by name, which is not this test's
-  // fault to report.
-  const std::string report = rig.output.Path() + "ended-by";
-  OtherProgramsEngine other({"term-report:" + report});
-  ASSERT_NE(other.child->Pid(), 0);
-
-  bool pressed = false;
-  bool other_survived = false;
-  std::size_t own_left_after_stop = 99;
-  rig.ui.OnEvents = [&] {
-    if (!pressed && rig.windows.Shown && std::filesystem::exists(ready)) {
-      pressed = true;
-      if (close_box) {
-        rig.Proc().ProgressFormClose();
-      } else {
-        rig.Proc().btnStop1Click();
-      }
-      own_left_after_stop = RunningCopiesOf(engine).size();
-      other_survived = !other.child->Ended();
-      other.End();
-    }
-    // A batch that waits far beyond its pauses has failed: end the sleepers.
-    if (rig.ui.PausedMs > 120000) {
-      KillCopiesOf(engine);
-      other.End();
-    }
-  };
-  rig.Proc().ConvertAll(rig.list);
-
-  EXPECT_TRUE(pressed);
-  EXPECT_EQ(own_left_after_stop, 0u) << "the batch's own engine was not ended";
-  std::string ended_by;
-  std::ifstream(report) >> ended_by;
-  EXPECT_TRUE(other_survived) << "another program's evc.exe was ended by process " << ended_by
-                              << " (this test is process " << ::getpid() << ")";
-  EXPECT_EQ(rig.Proc().CurrentIndex, 1);
-  EXPECT_EQ(rig.ParameterLines().size(), 1u);
-  // The close box is no Stop: the after-job actions still run.
-  EXPECT_EQ(rig.OpenedFolders.size(), close_box ? 1u : 0u);
-  EXPECT_LT(rig.ui.PausedMs, 120000);
-}
-
-INSTANTIATE_TEST_SUITE_P(StopAndCloseBox, OwnEngineTest, ::testing::Values(false, true),
-                         [](const auto& test) { return test.param ? "CloseBox" : "Stop"; });
-
-// A process of another user cannot be this program's engine: an evc.exe of
-// another user does not hold the batch's wait.
-TEST(ConvertAll, AnotherUsersEvcExeDoesNotHoldTheBatch) {
-  if (::getuid() != 0) GTEST_SKIP() << "starting a process of another user needs root";
-  OtherProgramsEngine other({"setuid:65534"}, true);
-  ASSERT_NE(TSysFunc().GetProcessIdByName("evc.exe"), 0);
-  BatchRig rig;
-  rig.AddRow("/music/a.mp3", true);
-  bool held = false;
-  rig.ui.OnEvents = [&] {
-    // The job's pauses take 5 s; a minute more is a batch held by the other
-    // user's process.
-    if (!held && rig.ui.PausedMs > 65000) {
-      held = true;
-      other.End();
-    }
-  };
-  rig.Proc().ConvertAll(rig.list);
-  EXPECT_FALSE(held) << "the batch waited for another user's evc.exe";
-  EXPECT_EQ(rig.Proc().CurrentIndex, 1);
-  EXPECT_FALSE(other.child->Ended());
-}
-
 // ---- whole batches whose engine cannot start -------------------------------------
 
 TEST(ConvertAll, EmptyListWarnsAndLeavesTheWindowsUsable) {
@@ -537,5 +401,183 @@ TEST(ConvertAll, StopInTheLastJobSkipsTheAfterJobActionsOnlyForThatBatch) {
   EXPECT_EQ(rig.power.Requests, 1);
   EXPECT_EQ(rig.windows.Ended, 1);
 }
+
+// ---- Stop at every step of a batch, with the machine's processes failing ---------
+
+enum class StopAt {
+  Never,
+  BeforeEngine,           // the first job's pause before its engine starts
+  EngineRunning,          // the first job's engine runs
+  LeftoverHoldsWait,      // the first job's engine has ended, a leftover holds the wait
+  SecondJobBeforeEngine,  // the second job's pause before its engine starts
+};
+
+enum class Fault {
+  None,
+  CannotStart,       // no engine starts
+  EndRefusedOnce,    // the engine outlives the first request to end it
+  EndRefusedAlways,  // the engine outlives every request and exits by itself
+  SameUserLeftover,  // this user's "revc.exe" runs on for a while
+  OtherUsersEngine,  // another user's "evc.exe" runs all along
+};
+
+struct StepCase {
+  const char* label;
+  StopAt at;
+  Fault fault;
+  bool close_box;
+  // expected
+  int jobs;  // jobs the batch went through (and "parameter: " lines)
+  int engines_started;
+  int folder_opens;      // after-job actions
+  const char* log_line;  // a line the log must hold; nullptr: none asked
+};
+
+void PrintTo(const StepCase& c, std::ostream* out) { *out << c.label; }
+
+constexpr int kLeftoverEndsAtMs = 9000;
+constexpr int kStubbornEngineRunsMs = 8000;
+
+std::string ReadLog(const BatchRig& rig) {
+  std::ifstream log(rig.program.Path() + "log.txt");
+  std::stringstream text;
+  text << log.rdbuf();
+  return text.str();
+}
+
+// An engine file the fake may "start": it is never executed.
+void InstallEngineFile(const BatchRig& rig) {
+  const std::string engine = rig.program.Path() + "evc.exe";
+  std::ofstream(engine) << "#!/bin/false\n";
+  ::chmod(engine.c_str(), 0755);
+}
+
+class StopStepTest : public ::testing::TestWithParam<StepCase> {};
+
+// Whatever the step and the fault: the batch comes to its end, every engine it
+// started has ended, no process is signalled by id (the batch ends only its
+// own engines, through their runs), the windows are usable again and only a
+// Stop skips the after-job actions.
+TEST_P(StopStepTest, TheBatchEndsItsOwnEnginesOnlyAndComesBack) {
+  const StepCase& c = GetParam();
+  BatchRig rig;
+  rig.AddRow("/music/a.mp3", true);
+  rig.AddRow("/music/b.mp3", true);
+  fake_process::Env& machine = rig.processes;
+  if (c.fault != Fault::CannotStart) InstallEngineFile(rig);
+  machine.EngineOutput = "frame=   1 fps=0.0 q=0.0 size=       0kB time=00:00:01.00 bitrate=";
+  switch (c.fault) {
+    case Fault::None:
+    case Fault::CannotStart:
+      break;
+    case Fault::EndRefusedOnce:
+      machine.EndRefusals = 1;
+      break;
+    case Fault::EndRefusedAlways:
+      machine.EndRefusals = fake_process::kNever;
+      machine.EngineRunsMs = kStubbornEngineRunsMs;
+      break;
+    case Fault::SameUserLeftover:
+      machine.Others.push_back({7001, "revc.exe", fake_process::kOwnUser, kLeftoverEndsAtMs});
+      break;
+    case Fault::OtherUsersEngine:
+      machine.Others.push_back({7002, "evc.exe", fake_process::kOtherUser, fake_process::kNever});
+      break;
+  }
+
+  bool pressed = false;
+  bool held_too_long = false;
+  rig.ui.OnEvents = [&] {
+    // A batch that waits far beyond its pauses has failed: everything ends.
+    if (rig.ui.PausedMs > 60000 && !held_too_long) {
+      held_too_long = true;
+      machine.Others.clear();
+      machine.EngineRunsMs = 0;
+    }
+    if (pressed || c.at == StopAt::Never || !rig.windows.Shown) return;
+    const auto& engines = machine.Engines;
+    bool now = false;
+    switch (c.at) {
+      case StopAt::Never:
+        break;
+      case StopAt::BeforeEngine:
+        now = engines.empty();
+        break;
+      case StopAt::EngineRunning:
+        now = engines.size() == 1 && !machine.Finished(*engines[0]);
+        break;
+      case StopAt::LeftoverHoldsWait:
+        now = engines.size() == 1 && machine.Finished(*engines[0]) &&
+              machine.Alive(machine.Others.at(0));
+        break;
+      case StopAt::SecondJobBeforeEngine:
+        now = rig.Proc().CurrentIndex == 1 && engines.size() == 1;
+        break;
+    }
+    if (!now) return;
+    pressed = true;
+    if (c.close_box) {
+      rig.Proc().ProgressFormClose();
+    } else {
+      rig.Proc().btnStop1Click();
+    }
+  };
+  rig.Proc().ConvertAll(rig.list);
+
+  EXPECT_FALSE(held_too_long) << "the batch did not come to its end";
+  EXPECT_EQ(pressed, c.at != StopAt::Never);
+  EXPECT_EQ(rig.Proc().CurrentIndex, c.jobs);
+  EXPECT_EQ(rig.ParameterLines().size(), static_cast<size_t>(c.jobs));
+  EXPECT_EQ(machine.StartedEngines(), c.engines_started);
+  EXPECT_EQ(machine.RunningEngines(), 0) << "an engine of the batch was left running";
+  EXPECT_TRUE(machine.Signals.empty()) << "a process was signalled by its id";
+  for (const fake_process::Process& other : machine.Others) {
+    EXPECT_FALSE(other.Signalled) << other.Name << " of another program was ended";
+  }
+  if (c.fault == Fault::SameUserLeftover) {
+    // The leftover is this user's engine: the job lasts as long as it runs.
+    EXPECT_GE(rig.ui.PausedMs, kLeftoverEndsAtMs);
+  }
+  if (c.fault == Fault::EndRefusedAlways) {
+    // Stop gave up on the engine; the job lasted until it exited by itself.
+    EXPECT_GE(rig.ui.PausedMs, kStubbornEngineRunsMs);
+  }
+  if (c.log_line != nullptr) {
+    EXPECT_NE(ReadLog(rig).find(c.log_line), std::string::npos) << c.log_line;
+  }
+  EXPECT_EQ(static_cast<int>(rig.OpenedFolders.size()), c.folder_opens);
+  EXPECT_FALSE(rig.Proc().StopRequested);
+  EXPECT_FALSE(rig.Proc().BatchRunning());
+  EXPECT_FALSE(rig.windows.Shown);
+  EXPECT_TRUE(rig.windows.MainEnabled);
+}
+
+INSTANTIATE_TEST_SUITE_P(
+    Steps, StopStepTest,
+    ::testing::Values(
+        StepCase{"NoStop", StopAt::Never, Fault::None, false, 2, 2, 1, nullptr},
+        StepCase{"NoStopNoEngineStarts", StopAt::Never, Fault::CannotStart, false, 2, 0, 1,
+                 nullptr},
+        StepCase{"NoStopOtherUsersEngine", StopAt::Never, Fault::OtherUsersEngine, false, 2, 2, 1,
+                 nullptr},
+        StepCase{"BeforeEngine", StopAt::BeforeEngine, Fault::None, false, 1, 0, 0, nullptr},
+        StepCase{"EngineRunning", StopAt::EngineRunning, Fault::None, false, 1, 1, 0, nullptr},
+        StepCase{"EngineRunningCloseBox", StopAt::EngineRunning, Fault::None, true, 1, 1, 1,
+                 nullptr},
+        StepCase{"EngineRunningEndRefusedOnce", StopAt::EngineRunning, Fault::EndRefusedOnce, false,
+                 1, 1, 0, "Terminate process error."},
+        StepCase{"EngineRunningEndRefusedAlways", StopAt::EngineRunning, Fault::EndRefusedAlways,
+                 false, 1, 1, 0, "Engine process could not be ended: evc.exe"},
+        StepCase{"EngineRunningOtherUsersEngine", StopAt::EngineRunning, Fault::OtherUsersEngine,
+                 false, 1, 1, 0, nullptr},
+        StepCase{"LeftoverHoldsWait", StopAt::LeftoverHoldsWait, Fault::SameUserLeftover, false, 1,
+                 1, 0, nullptr},
+        StepCase{"LeftoverHoldsWaitCloseBox", StopAt::LeftoverHoldsWait, Fault::SameUserLeftover,
+                 true, 1, 1, 1, nullptr},
+        StepCase{"SecondJobBeforeEngine", StopAt::SecondJobBeforeEngine, Fault::None, false, 2, 1,
+                 0, nullptr},
+        StepCase{"SecondJobBeforeEngineNoEngineStarts", StopAt::SecondJobBeforeEngine,
+                 Fault::CannotStart, false, 2, 0, 0, nullptr}),
+    [](const auto& test) { return std::string(test.param.label); });
 
 }  // namespace
