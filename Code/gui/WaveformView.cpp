@@ -262,7 +262,9 @@ void WaveformView::resizeEvent(QResizeEvent*) {
   finishing_->setGeometry(180, 1, 44, button_h);
   // Wide enough for its progress ("12/20…").
   suggest_hook_->setGeometry(226, 1, 42, button_h);
-  hover_label_->setGeometry(width() - 60, 1, 58, button_h);
+  // The time under the mouse (or a fade's length) takes the rest of the bar.
+  const int label_x = suggest_hook_->geometry().right() + 3;
+  hover_label_->setGeometry(label_x, 1, std::max(width() - 2 - label_x, 0), button_h);
   scroll_->setGeometry(0, height() - kScrollHeight, width(), kScrollHeight);
   timeline_.SetWidth(width());
   TimelineChanged();

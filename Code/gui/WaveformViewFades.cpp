@@ -52,8 +52,10 @@ std::optional<pf::Side> WaveformView::FadeHandleAt(QPoint at) const {
 }
 
 QString WaveformView::FadeText(pf::Side side, double seconds) {
+  // Short, to fit beside the toolbar's commands ("Out 12.5 s"); the curve
+  // under the mouse says it is a fade.
   return QString("%1 %2 s")
-      .arg(side == pf::Side::In ? "Fade in" : "Fade out")
+      .arg(side == pf::Side::In ? "In" : "Out")
       .arg(seconds, 0, 'f', 1);
 }
 

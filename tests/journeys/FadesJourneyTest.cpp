@@ -240,7 +240,7 @@ class FadesJourneyTest : public QObject {
     QApplication::sendEvent(Wave(), &move);
     const double live = Fades(0).FadeInSeconds;
     QVERIFY2(std::abs(live - 3.0) <= 0.2, qPrintable(QString::number(live)));
-    QCOMPARE(Wave()->HoverText(), QString("Fade in %1 s").arg(live, 0, 'f', 1));
+    QCOMPARE(Wave()->HoverText(), QString("In %1 s").arg(live, 0, 'f', 1));
     QTest::mouseRelease(Wave(), Qt::LeftButton, Qt::NoModifier, at);
     QCOMPARE(Fades(0).FadeInSeconds, live);
   }
