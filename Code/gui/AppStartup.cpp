@@ -36,8 +36,9 @@ void InitApplication(TApplicationContext& context, TFrmMainForm& main_form) {
   context.CommonLib = std::make_unique<TCommonLib>(*context.AppFunc, *context.SysFunc, context.Ui);
   context.CustomProc = std::make_unique<TCustomProc>(*context.CommonLib, *context.AppFunc,
                                                      *context.FileFunc, main_form.Inputs());
-  // The preview and the marker work on the window's graph, list and controls.
-  main_form.ConnectPreview();
+  // The one wiring step, before anything can reach the objects: the list,
+  // the batch, the profiles and the preview work on the window's controls.
+  main_form.WireProgramObjects();
 
   CheckSupportFiles(context);
   context.Ui.ProcessMessages();

@@ -11,9 +11,11 @@
 
 class TFrmMainForm;
 
-// The one-time initialisation: the six process-wide objects, the companion
-// check, the software information and the window title ProductName + " " +
-// VersionText on the main window and its lblTitle.
+// The one-time initialisation and the program's one composition root: the six
+// process-wide objects, each given the ones it needs through its constructor,
+// and the main window's one wiring step (WireProgramObjects); then the
+// companion check, the software information and the window title
+// ProductName + " " + VersionText on the main window and its lblTitle.
 void InitApplication(TApplicationContext& context, TFrmMainForm& main_form);
 
 // One information box per companion file missing from the program folder

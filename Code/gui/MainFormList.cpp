@@ -71,19 +71,16 @@ void TFrmMainForm::BuildSourceList() {
   });
 }
 
-void TFrmMainForm::ConnectSourceList() {
-  if (list_connected_ || context_.CommonLib == nullptr || context_.CustomProc == nullptr) return;
-  list_connected_ = true;
-  TCommonLib& common = *context_.CommonLib;
+void TFrmMainForm::WireSourceList(TCommonLib& common, TCustomProc& proc) {
   TCommonLib::SourceListServices services;
   // The probe graph never plays, so it needs no sound device.
   services.NewMediaGraph = [] {
     return std::make_unique<FfmpegMediaGraph>(FfmpegMediaGraph::Output::Silent);
   };
   services.ShowCodeErrorForm = [this] { ShowCodeErrorForm(); };
-  services.SyncMarkerToSelection = [this] { SyncMarkerToSelection(); };
-  services.DefaultFades = [this] {
-    const FinishingSettings& finishing = context_.CustomProc->Finishing;
+  services.SyncMarkerToSelection = [&proc] { proc.SyncMarkerToSelection(); };
+  services.DefaultFades = [&proc] {
+    const FinishingSettings& finishing = proc.Finishing;
     return RowFades{finishing.FadeInSeconds, finishing.FadeOutSeconds};
   };
   common.SetSourceListServices(std::move(services));
@@ -92,52 +89,8 @@ void TFrmMainForm::ConnectSourceList() {
                   QUrl::fromLocalFile(QString::fromStdString(folder)), "the output folder");
   });
   common.SetPowerSwitch(PowerOffSwitch);
-  context_.CustomProc->SetBatchWindows(batch_windows_);
-  if (frmConverting != nullptr)
-    frmConverting->SetCustomProc(context_.CustomProc.get(), &context_.Ui);
-}
-
-// The marker and the preview come with the player; until they are connected
-// the list works without them. Any other failure is a real one.
-void TFrmMainForm::SyncMarkerToSelection() {
-  if (context_.CustomProc == nullptr) return;
-  try {
-    context_.CustomProc->SyncMarkerToSelection();
-  } catch (const std::out_of_range&) {
-    throw;
-  } catch (const std::logic_error&) {
-  }
-}
-
-void TFrmMainForm::StopPreview() {
-  if (context_.CustomProc == nullptr) return;
-  try {
-    context_.CustomProc->StopPreview();
-  } catch (const std::out_of_range&) {
-    throw;
-  } catch (const std::logic_error&) {
-  }
-}
-
-// The open dialog's folder comes with the user settings; until they are
-// connected the dialog starts in the home folder and nothing is remembered.
-std::string TFrmMainForm::ReadInitDir() {
-  try {
-    return context_.CustomProc->ReadInitDir();
-  } catch (const std::out_of_range&) {
-    throw;
-  } catch (const std::logic_error&) {
-    return (QDir::homePath() + "/").toStdString();
-  }
-}
-
-void TFrmMainForm::SaveInitDir(const std::string& chosen) {
-  try {
-    context_.CustomProc->SaveInitDir(chosen);
-  } catch (const std::out_of_range&) {
-    throw;
-  } catch (const std::logic_error&) {
-  }
+  proc.SetBatchWindows(batch_windows_);
+  if (frmConverting != nullptr) frmConverting->SetCustomProc(&proc, &context_.Ui);
 }
 
 // Both outer images of the marker back to their narrowest.
@@ -148,28 +101,27 @@ void TFrmMainForm::ResetMarkerEnds() {
 
 void TFrmMainForm::btnOpenFileClick() {
   RunHandler(context_.Ui, [this] {
-    ConnectSourceList();
-    if (context_.CommonLib == nullptr || context_.CustomProc == nullptr) return;
+    if (context_.CustomProc == nullptr) return;  // before start-up
+    TCustomProc& proc = *context_.CustomProc;
     const std::vector<std::string> names =
-        TCommonLib::OpenSourceFiles(*open_dialog_, true, ReadInitDir());
+        TCommonLib::OpenSourceFiles(*open_dialog_, true, proc.ReadInitDir());
     // The dialog's file name, whose folder is remembered for the next time.
     const std::string chosen = names.empty() ? std::string() : names.front();
     QStringList files;
     for (const std::string& name : names) files.append(QString::fromStdString(name));
     FrmInitFileForm->SetFileList(files);
-    FrmInitFileForm->AddFiles = [this, chosen](const QStringList& list) {
+    FrmInitFileForm->AddFiles = [this, &proc, chosen](const QStringList& list) {
       context_.CommonLib->AddSourceFiles(SourceFiles(), ToNames(list));
-      SaveInitDir(chosen);
+      proc.SaveInitDir(chosen);
     };
     FrmInitFileForm->exec();
-    SaveInitDir(chosen);
+    proc.SaveInitDir(chosen);
   });
 }
 
 void TFrmMainForm::FormDropFiles(const QStringList& files) {
   RunHandler(context_.Ui, [this, &files] {
-    ConnectSourceList();
-    if (context_.CommonLib == nullptr) return;
+    if (context_.CommonLib == nullptr) return;  // before start-up
     context_.CommonLib->AddSourceFiles(SourceFiles(), ToNames(files));
   });
 }
@@ -192,42 +144,44 @@ void TFrmMainForm::dropEvent(QDropEvent* event) {
 
 void TFrmMainForm::btnRemoveFileClick() {
   RunHandler(context_.Ui, [this] {
-    ConnectSourceList();
-    if (context_.CommonLib == nullptr) return;
+    if (context_.CustomProc == nullptr) return;  // before start-up
     context_.CommonLib->RemoveSelectedFiles(SourceFiles());
     if (SourceFiles().RowCount() == 0) ResetMarkerEnds();
-    StopPreview();
-    SyncMarkerToSelection();
+    context_.CustomProc->StopPreview();
+    context_.CustomProc->SyncMarkerToSelection();
   });
 }
 
 void TFrmMainForm::btnClearFileClick() {
   RunHandler(context_.Ui, [this] {
-    ConnectSourceList();
-    if (context_.CommonLib == nullptr) return;
+    if (context_.CustomProc == nullptr) return;  // before start-up
     context_.CommonLib->ClearFileList(SourceFiles());
-    StopPreview();
+    context_.CustomProc->StopPreview();
     ResetMarkerEnds();
   });
 }
 
 void TFrmMainForm::dxTreeSourceFileInfoKeyDown(int key) {
   RunHandler(context_.Ui, [this, key] {
-    ConnectSourceList();
-    SyncMarkerToSelection();
-    if (key != Qt::Key_Delete || context_.CommonLib == nullptr) return;
+    if (context_.CustomProc == nullptr) return;  // before start-up
+    context_.CustomProc->SyncMarkerToSelection();
+    if (key != Qt::Key_Delete) return;
     context_.CommonLib->RemoveSelectedFiles(SourceFiles());
-    StopPreview();
+    context_.CustomProc->StopPreview();
     if (SourceFiles().RowCount() == 0) ResetMarkerEnds();
   });
 }
 
 void TFrmMainForm::dxTreeSourceFileInfoKeyUp(int) {
-  RunHandler(context_.Ui, [this] { SyncMarkerToSelection(); });
+  RunHandler(context_.Ui, [this] {
+    if (context_.CustomProc != nullptr) context_.CustomProc->SyncMarkerToSelection();
+  });
 }
 
 void TFrmMainForm::actDxTreeListOnClickExecute() {
-  RunHandler(context_.Ui, [this] { SyncMarkerToSelection(); });
+  RunHandler(context_.Ui, [this] {
+    if (context_.CustomProc != nullptr) context_.CustomProc->SyncMarkerToSelection();
+  });
 }
 
 void TFrmMainForm::dxTreeSourceFileInfoEndDrag(QObject* target) {
@@ -238,8 +192,7 @@ void TFrmMainForm::dxTreeSourceFileInfoEndDrag(QObject* target) {
 
 void TFrmMainForm::btnConvertClick() {
   RunHandler(context_.Ui, [this] {
-    ConnectSourceList();
-    if (context_.CustomProc == nullptr) return;
+    if (context_.CustomProc == nullptr) return;  // before start-up
     context_.CustomProc->CurrentIndex = 0;
     context_.CustomProc->ConvertAll(SourceFiles());
   });

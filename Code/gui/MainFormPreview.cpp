@@ -64,12 +64,9 @@ void TFrmMainForm::BuildPreviewHandlers() {
   }
 }
 
-void TFrmMainForm::ConnectPreview() {
-  if (preview_connected_ || context_.CustomProc == nullptr) return;
-  preview_connected_ = true;
+void TFrmMainForm::WirePreview(TCustomProc& proc) {
   if (FilterGraph != nullptr) waveform_editor_ = new WaveformEditor(*this, context_, *FilterGraph);
-  context_.CustomProc->SetPreviewCollaborators(FilterGraph.get(), &SourceFiles(),
-                                               preview_controls_.get());
+  proc.SetPreviewCollaborators(FilterGraph.get(), &SourceFiles(), preview_controls_.get());
   connect(dxTreeSourceFileInfo, &TSourceListView::dxTreeSourceFileInfoEdited, this,
           &TFrmMainForm::dxTreeSourceFileInfoEdited);
   connect(dxTreeSourceFileInfo, &TSourceListView::dxtrlSourceFileStartTimeChange, this,

@@ -150,7 +150,6 @@ ProfileControls& TFrmMainForm::Profiles() {
 
 void TFrmMainForm::InitOptionLists() {
   if (context_.CustomProc == nullptr) return;  // the start-up ended before the objects
-  context_.CustomProc->SetProfileControls(&Profiles());
   context_.CustomProc->InitOptionLists();
 }
 

@@ -78,6 +78,15 @@ class TFrmMainForm : public QWidget {
   // What the command-line builder reads from this window.
   MainFormInputs& Inputs();
 
+  // The one wiring step, run by InitApplication right after it has made
+  // TCommonLib and TCustomProc, exactly once: hands them this window's list
+  // services, folder opener, power switch, batch windows, profile controls,
+  // preview graph and preview controls, gives the progress window the
+  // controller and hooks the list's edits. Before it has run the handlers do
+  // nothing (the process-wide objects do not exist yet); after it every
+  // collaborator is connected and no handler connects anything.
+  void WireProgramObjects();
+
   // ---- set-up steps of FormShow, filled in by the list, profile and settings
   // code; each may run before the lists hold anything.
   void InitOptionLists();
@@ -189,9 +198,6 @@ class TFrmMainForm : public QWidget {
   // The power-off request after a batch; not owned. Left empty, the request
   // is only logged: the program entry gives the real one, tests a recorder.
   PowerSwitch* PowerOffSwitch = nullptr;
-  // Connects the list operations and the batch to TCommonLib, TCustomProc
-  // and the progress window once they exist; later calls do nothing.
-  void ConnectSourceList();
   void btnOpenFileClick();
   // Files dropped on the window or the list, full paths in drop order.
   void FormDropFiles(const QStringList& files);
@@ -204,14 +210,10 @@ class TFrmMainForm : public QWidget {
   void btnConvertClick();
 
   // ---- Preview player and segment marker (MainFormPreview.cpp) ----
-  // Gives TCustomProc the preview graph, the source list and the preview's
-  // controls and hooks the list's edits; run by InitApplication once the
-  // controller exists. Later calls do nothing.
-  void ConnectPreview();
   // The marker bar Panel1.
   TMarkerBar* MarkerBar() const;
   // What keeps the waveform view in step with the list, the marker and the
-  // player; null until ConnectPreview.
+  // player; null until WireProgramObjects.
   WaveformEditor* WaveformEditing() const { return waveform_editor_; }
   void btnPlayClick();
   void btnPauseClick();
@@ -241,15 +243,11 @@ class TFrmMainForm : public QWidget {
  private:
   // ---- Source list and batch conversion ----
   void BuildSourceList();
-  // The marker and the preview of the list's selection, once they exist.
-  void SyncMarkerToSelection();
-  void StopPreview();
   void ResetMarkerEnds();
-  std::string ReadInitDir();
-  void SaveInitDir(const std::string& chosen);
+  // The list's and the batch's part of WireProgramObjects.
+  void WireSourceList(TCommonLib& common, TCustomProc& proc);
   MainFormBatchWindows* batch_windows_ = nullptr;  // child QObject
   QtSourceFileDialog* open_dialog_ = nullptr;      // child QObject
-  bool list_connected_ = false;
 
   void BuildTitleBand();
   void BuildPreview();
@@ -269,9 +267,10 @@ class TFrmMainForm : public QWidget {
   std::unique_ptr<MainFormInputs> inputs_;
   // ---- Preview player and segment marker ----
   void BuildPreviewHandlers();
+  // The preview's and the marker's part of WireProgramObjects.
+  void WirePreview(TCustomProc& proc);
   std::unique_ptr<PreviewControls> preview_controls_;
-  WaveformEditor* waveform_editor_ = nullptr;  // a child object
-  bool preview_connected_ = false;
+  WaveformEditor* waveform_editor_ = nullptr;            // a child object
   MainFormProfileControls* profile_controls_ = nullptr;  // profiles: a child object
   QImage background_;
   bool closing_ = false;

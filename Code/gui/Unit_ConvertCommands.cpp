@@ -26,6 +26,13 @@
 
 void TFrmMainForm::RunClick(QAbstractButton* button) { emit button->clicked(false); }
 
+void TFrmMainForm::WireProgramObjects() {
+  TCustomProc& proc = *context_.CustomProc;
+  WireSourceList(*context_.CommonLib, proc);
+  proc.SetProfileControls(&Profiles());
+  WirePreview(proc);
+}
+
 void TFrmMainForm::ShowMainForm() {
   create();
   if (QWindow* window = windowHandle()) window->installEventFilter(this);
@@ -44,7 +51,6 @@ void TFrmMainForm::FormShow() {
     tmrClearMemory = StartClearMemoryTimer(this, *context_.CommonLib);
     tmrClearMemory->setObjectName("tmrClearMemory");
   }
-  ConnectSourceList();
   InitOptionLists();
   RegisterDropTarget();
   ApplyProfile();

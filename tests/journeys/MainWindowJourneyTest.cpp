@@ -137,6 +137,34 @@ class MainWindowJourneyTest : public QObject {
 
   void cleanup() { rig_.reset(); }
 
+  // Start-up hands the controller every collaborator the window provides:
+  // with no handler run yet, the preview, the marker, the profiles and the
+  // batch all work, and Convert on an empty list reaches the batch (its own
+  // message, not a failure) and leaves the window usable.
+  void startUpConnectsEveryCollaborator() {
+    TCustomProc& proc = *rig_->context->CustomProc;
+    try {
+      proc.SyncMarkerToSelection();
+      proc.StopPreview();
+      proc.SourceFileInfoEdited();
+      proc.ApplyProfile();
+      proc.SaveUserSettings();
+    } catch (const std::exception& error) {
+      QFAIL(error.what());
+    }
+    auto answer = ModalAnswer::PressButton(QMessageBox::Ok);
+    ConvertByKey();
+    QVERIFY(answer->Answered());
+    QCOMPARE(answer->Seen().text,
+             QString("Please add media files you want to convert into the list."));
+    QVERIFY(Form().isEnabled());
+    // The first thing a person does is served at once: a drop adds the row
+    // and places the marker on it.
+    DropFiles({short_});
+    QCOMPARE(List().RowCount(), 1);
+    QTRY_VERIFY(proc.Marker.MarkerReady);
+  }
+
   // Step 1: the open dialog (Ctrl+O), a file name typed, the busy window.
   void addThroughTheOpenDialog() {
     wi::FileDialogAnswer choose(song_);

@@ -88,6 +88,7 @@ class OptionFormTest : public QObject {
     c.CommonLib = std::make_unique<TCommonLib>(*c.AppFunc, *c.SysFunc, ui_);
     c.CustomProc =
         std::make_unique<TCustomProc>(*c.CommonLib, *c.AppFunc, *c.FileFunc, form_->Inputs());
+    form_->WireProgramObjects();
     form_->InitOptionLists();
     form_->ApplyProfile();
   }

@@ -59,6 +59,32 @@ class StartupTest : public QObject {
             !started.context.SysFunc && !started.context.StrFunc && !started.context.FileFunc);
   }
 
+  // Before the splash has made the process-wide objects, the window's
+  // handlers do nothing: no box, no row, nothing made or connected.
+  void handlersBeforeStartUpDoNothing() {
+    ProgramFolderCopy folder;
+    Started started(folder);
+    BoxCollector boxes;
+    TFrmMainForm& form = started.program.MainForm();
+    form.FormDropFiles({QString::fromStdString(folder.Path()) + "song.mp3"});
+    form.btnOpenFileClick();
+    form.btnRemoveFileClick();
+    form.btnClearFileClick();
+    form.dxTreeSourceFileInfoKeyDown(Qt::Key_Delete);
+    form.dxTreeSourceFileInfoKeyUp(Qt::Key_Down);
+    form.actDxTreeListOnClickExecute();
+    form.btnConvertClick();
+    form.btnPlayClick();
+    form.btnPauseClick();
+    form.btnStopClick();
+    form.cbbOutputFiletypeChange();
+    form.cbbProfileChange();
+    QVERIFY(boxes.Texts().isEmpty());
+    QCOMPARE(form.SourceFiles().RowCount(), 0);
+    QVERIFY(!started.context.CustomProc && !started.context.CommonLib);
+    QVERIFY(form.WaveformEditing() == nullptr);
+  }
+
   // Started from another working directory: the companion files beside the
   // program are found, the splash covers the initialisation for at least two
   // seconds, and the title reads product, blank, major.minor.
