@@ -344,11 +344,17 @@ void TruePeakLimiter::Push(const float* frame, std::vector<float>& out) {
   if (j < 0) return;
   while (!window_.empty() && window_.front().first < j) window_.pop_front();
   const double lowest = window_.empty() ? 1.0 : window_.front().second;
-  released_ = std::min(lowest, 1.0 - (1.0 - released_) * releaseFactor_);
+  // Where nothing needs the gain down and it is back at unity, the release
+  // and the average would only add zeros: most of a part takes this way.
+  if (lowest < 1.0 || released_ < 1.0) {
+    released_ = std::min(lowest, 1.0 - (1.0 - released_) * releaseFactor_);
+  }
   double& slot = box_[boxSlot_];
   if (++boxSlot_ == box_.size()) boxSlot_ = 0;
-  boxSum_ += released_ - slot;
-  slot = released_;
+  if (released_ != slot) {
+    boxSum_ += released_ - slot;
+    slot = released_;
+  }
   // Summed afresh now and then, so that rounding never builds up.
   if ((j & 65535) == 0) {
     boxSum_ = 0;
@@ -357,7 +363,7 @@ void TruePeakLimiter::Push(const float* frame, std::vector<float>& out) {
   const float* x = &ring_[readSlot_ * channels_];
   if (++readSlot_ == static_cast<size_t>(ringFrames_)) readSlot_ = 0;
   if (j < lead_ || emitted_ >= inputFrames_) return;
-  const double gain = std::min(1.0, boxSum_ * inverseLookAhead_);
+  const double gain = boxSum_ >= lookAhead_ ? 1.0 : boxSum_ * inverseLookAhead_;
   for (int ch = 0; ch < channels_; ++ch) out.push_back(static_cast<float>(x[ch] * gain));
   ++emitted_;
 }
