@@ -1,6 +1,7 @@
 #include "Loudness.h"
 
 #include <algorithm>
+#include <array>
 #include <cmath>
 #include <numbers>
 
@@ -51,8 +52,7 @@ double ReleaseFactor(int sampleRate) {
 TruePeakDetector::TruePeakDetector(int channels)
     : channels_(channels),
       phases_(Taps()),
-      ring_(static_cast<size_t>(4 * kHalfTaps * channels), 0.0f),
-      frameLargest_(2 * kHalfTaps, 0.0f) {
+      ring_(static_cast<size_t>(4 * kHalfTaps * channels), 0.0f) {
   for (const std::vector<float>& taps : phases_) {
     float sum = 0;
     for (float tap : taps) sum += std::abs(tap);
@@ -66,22 +66,17 @@ float TruePeakDetector::Push(const float* frame, float ignoredBelow) {
   std::copy_n(frame, channels_, &ring_[slot * channels_]);
   std::copy_n(frame, channels_, &ring_[(slot + kWindow) * channels_]);
   const int64_t c = pushed_++ - kDelay;  // the sample whose peak is now known
-  // The largest sample of the window, updated in constant time on the whole.
+  // A bound on the largest sample of the window: the largest of the last
+  // whole run of kWindow frames and of the run being filled, which together
+  // hold the window. It may be a little high, which only costs an
+  // oversampling that finds nothing, and it takes no search over the window.
   float largest = 0;
   for (int ch = 0; ch < channels_; ++ch) largest = std::max(largest, std::abs(frame[ch]));
-  frameLargest_[slot] = largest;
-  if (largest >= windowLargest_) {
-    windowLargest_ = largest;
-    largestAge_ = 0;
-  } else if (++largestAge_ >= kWindow) {
-    windowLargest_ = 0;
-    for (int age = 0; age < kWindow; ++age) {
-      const float value = frameLargest_[static_cast<size_t>((slot + kWindow - age) % kWindow)];
-      if (value > windowLargest_) {
-        windowLargest_ = value;
-        largestAge_ = age;
-      }
-    }
+  runLargest_ = std::max(runLargest_, largest);
+  const float windowLargest = std::max(runLargest_, lastRunLargest_);
+  if (slot == kWindow - 1) {
+    lastRunLargest_ = runLargest_;
+    runLargest_ = 0;
   }
   if (c < 0) return 0.0f;
   // Frames c - kHalfTaps .. c + kHalfTaps - 1, oldest first.
@@ -89,7 +84,7 @@ float TruePeakDetector::Push(const float* frame, float ignoredBelow) {
   const float* sample = window + static_cast<size_t>(kHalfTaps) * channels_;
   float peak = 0;
   for (int ch = 0; ch < channels_; ++ch) peak = std::max(peak, std::abs(sample[ch]));
-  if (windowLargest_ * largestGain_ <= std::max(ignoredBelow, peak)) return peak;
+  if (windowLargest * largestGain_ <= std::max(ignoredBelow, peak)) return peak;
   // The points between sample c - 1 and c.
   for (const std::vector<float>& taps : phases_) {
     for (int ch = 0; ch < channels_; ++ch) {
@@ -109,6 +104,7 @@ LoudnessMeter::LoudnessMeter(int sampleRate, std::vector<double> channelWeights)
       blockSamples_((sampleRate + 5) / 10),
       entrySamples_(std::max(1, sampleRate / 1000)) {
   recent_.assign(static_cast<size_t>(recentFrames_) * weights_.size(), 0.0f);
+  nextPartEnd_ = blockSamples_;
   // The K-weighting filter of BS.1770 (a high shelf of +4 dB above about
   // 1.5 kHz, then a high-pass at 38 Hz), its published analogue prototype
   // brought to this sample rate by the bilinear transform.
@@ -142,8 +138,8 @@ void LoudnessMeter::Add(const float* interleaved, int frames) {
       s[3] = highPass_.b2 * y1 - highPass_.a2 * y2;
       power += weights_[c] * y2 * y2;
     }
-    std::copy_n(frame, channels,
-                &recent_[static_cast<size_t>(samples_ % recentFrames_) * channels]);
+    std::copy_n(frame, channels, &recent_[recentSlot_ * channels]);
+    if (++recentSlot_ == static_cast<size_t>(recentFrames_)) recentSlot_ = 0;
     for (size_t c = 0; c < channels; ++c) {
       if (std::abs(frame[c]) > largestValue_) {
         largestValue_ = std::abs(frame[c]);
@@ -157,7 +153,10 @@ void LoudnessMeter::Add(const float* interleaved, int frames) {
       waiting_.pop_front();
     }
     // An entry never spans two 100 ms parts, so that the parts stay exact.
-    if (samples_ - open_.first == entrySamples_ || samples_ % blockSamples_ == 0) CloseEntry();
+    // (Counters rather than a division per sample: this loop runs over every sample.)
+    const bool partEnds = samples_ == nextPartEnd_;
+    if (partEnds) nextPartEnd_ += blockSamples_;
+    if (samples_ - open_.first == entrySamples_ || partEnds) CloseEntry();
   }
 }
 
@@ -180,14 +179,17 @@ void LoudnessMeter::OversampleAround(const Largest& largest) {
     return recent_[static_cast<size_t>(index % recentFrames_) * channels +
                    static_cast<size_t>(largest.channel)];
   };
+  // The samples around the largest one, gathered once for both sides.
+  std::array<float, 2 * kHalfTaps + 1> around{};
+  const int64_t first = largest.index - kHalfTaps;
+  for (size_t i = 0; i < around.size(); ++i) around[i] = at(first + static_cast<int64_t>(i));
   float& peak = entries_[largest.entry].peak;
-  // The points before and after the largest sample.
-  for (const int64_t m : {largest.index - 1, largest.index}) {
+  // The points before and after the largest sample: for a point after
+  // sample m, taps[j] weighs sample m - kHalfTaps + 1 + j.
+  for (const size_t from : {size_t{0}, size_t{1}}) {
     for (const std::vector<float>& taps : Taps()) {
       float value = 0;
-      for (size_t j = 0; j < taps.size(); ++j) {
-        value += taps[j] * at(m - kHalfTaps + 1 + static_cast<int64_t>(j));
-      }
+      for (size_t j = 0; j < taps.size(); ++j) value += taps[j] * around[from + j];
       peak = std::max(peak, std::abs(value));
     }
   }
@@ -310,7 +312,8 @@ TruePeakLimiter::TruePeakLimiter(int sampleRate, int channels, double ceilingDb)
       ring_(static_cast<size_t>(ringFrames_) * channels, 0.0f),
       lead_(lookAhead_ - 1),
       box_(static_cast<size_t>(lookAhead_), 1.0),
-      boxSum_(lookAhead_) {
+      boxSum_(lookAhead_),
+      inverseLookAhead_(1.0 / lookAhead_) {
   // The leading silence: the gain just before the first sample already
   // knows of a peak within the look-ahead.
   const std::vector<float> silence(static_cast<size_t>(channels_), 0.0f);
@@ -320,7 +323,10 @@ TruePeakLimiter::TruePeakLimiter(int sampleRate, int channels, double ceilingDb)
 
 void TruePeakLimiter::Push(const float* frame, std::vector<float>& out) {
   const int64_t v = pushed_++;
-  std::copy_n(frame, channels_, &ring_[static_cast<size_t>(v % ringFrames_) * channels_]);
+  // Ring positions are kept as counters: a division per sample would cost
+  // more than the limiting itself.
+  std::copy_n(frame, channels_, &ring_[writeSlot_ * channels_]);
+  if (++writeSlot_ == static_cast<size_t>(ringFrames_)) writeSlot_ = 0;
   const double peak = detector_.Push(frame, static_cast<float>(ceiling_));
   const int64_t c = v - TruePeakDetector::kDelay;  // the sample that peak belongs to
   if (c < 0) return;
@@ -338,24 +344,33 @@ void TruePeakLimiter::Push(const float* frame, std::vector<float>& out) {
   if (j < 0) return;
   while (!window_.empty() && window_.front().first < j) window_.pop_front();
   const double lowest = window_.empty() ? 1.0 : window_.front().second;
-  released_ = std::min(lowest, 1.0 - (1.0 - released_) * releaseFactor_);
-  double& slot = box_[static_cast<size_t>(j % lookAhead_)];
-  boxSum_ += released_ - slot;
-  slot = released_;
+  // Where nothing needs the gain down and it is back at unity, the release
+  // and the average would only add zeros: most of a part takes this way.
+  if (lowest < 1.0 || released_ < 1.0) {
+    released_ = std::min(lowest, 1.0 - (1.0 - released_) * releaseFactor_);
+  }
+  double& slot = box_[boxSlot_];
+  if (++boxSlot_ == box_.size()) boxSlot_ = 0;
+  if (released_ != slot) {
+    boxSum_ += released_ - slot;
+    slot = released_;
+  }
   // Summed afresh now and then, so that rounding never builds up.
-  if (j % 65536 == 0) {
+  if ((j & 65535) == 0) {
     boxSum_ = 0;
     for (double g : box_) boxSum_ += g;
   }
+  const float* x = &ring_[readSlot_ * channels_];
+  if (++readSlot_ == static_cast<size_t>(ringFrames_)) readSlot_ = 0;
   if (j < lead_ || emitted_ >= inputFrames_) return;
-  const double gain = std::min(1.0, boxSum_ / lookAhead_);
-  const float* x = &ring_[static_cast<size_t>(j % ringFrames_) * channels_];
+  const double gain = boxSum_ >= lookAhead_ ? 1.0 : boxSum_ * inverseLookAhead_;
   for (int ch = 0; ch < channels_; ++ch) out.push_back(static_cast<float>(x[ch] * gain));
   ++emitted_;
 }
 
 void TruePeakLimiter::Process(const float* interleaved, int frames, std::vector<float>& out) {
   inputFrames_ += frames;
+  out.reserve(out.size() + static_cast<size_t>(frames) * channels_);
   for (int i = 0; i < frames; ++i) Push(interleaved + static_cast<size_t>(i) * channels_, out);
 }
 

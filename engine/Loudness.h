@@ -45,9 +45,8 @@ class TruePeakDetector {
   // The last 2 * kHalfTaps frames, written twice, so that they can always
   // be read in one piece.
   std::vector<float> ring_;
-  std::vector<float> frameLargest_;  // each window frame's largest absolute value
-  float windowLargest_ = 0;          // the largest of those, kept as frames come and go
-  int largestAge_ = 0;               // frames since the one that holds it
+  float runLargest_ = 0;      // the largest absolute value since the ring last wrapped
+  float lastRunLargest_ = 0;  // the same for the run of kWindow frames before
   int64_t pushed_ = 0;
 };
 
@@ -102,6 +101,8 @@ class LoudnessMeter {
   std::vector<double> state_;  // four values per channel
   std::vector<float> recent_;  // the last frames, for oversampling
   int64_t recentFrames_;
+  size_t recentSlot_ = 0;  // where the next frame goes in recent_
+  int64_t nextPartEnd_;    // the sample count at which the next 100 ms part ends
   Largest largest_{0, 0, 0};
   float largestValue_ = 0;
   std::deque<Largest> waiting_;  // largest samples whose later neighbours are still to come
@@ -139,6 +140,9 @@ class TruePeakLimiter {
   TruePeakDetector detector_;
   int64_t ringFrames_;
   std::vector<float> ring_;  // the input frames not yet given out
+  size_t writeSlot_ = 0;     // ring_ frame of the next pushed frame
+  size_t readSlot_ = 0;      // ring_ frame of the next frame j to weigh
+  size_t boxSlot_ = 0;       // box_ entry of frame j
   int64_t pushed_ = 0;       // frames pushed, the leading silence included
   int64_t lead_;             // frames of leading silence
   int64_t inputFrames_ = 0;
@@ -147,6 +151,7 @@ class TruePeakLimiter {
   double released_ = 1.0;
   std::vector<double> box_;  // the last L released gains
   double boxSum_;
+  double inverseLookAhead_;  // a product per sample rather than a division
 };
 
 }  // namespace evc
