@@ -46,8 +46,8 @@ class MarkerController {
   // A change in the Start Time editor: a selected row that has the focus
   // loses it.
   void SourceFileStartTimeChange();
-  // An edge of the part dragged or nudged in the waveform editor to `second`
-  // (MarkerControllerWaveform.cpp): the selected rows take it by the
+  // An edge of the part dragged or nudged in the waveform editor to `second`:
+  // the selected rows take it by the
   // typed-time rules, the marker's handles follow, and once `finished` a
   // running preview moves to a new start.
   void MoveWaveformEdge(segment_marker::Edge edge, int64_t second, bool finished);

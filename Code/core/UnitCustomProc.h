@@ -143,7 +143,7 @@ class TCustomProc {
   }
   void SourceFileInfoEdited() { marker_.SourceFileInfoEdited(); }
   void SourceFileStartTimeChange() { marker_.SourceFileStartTimeChange(); }
-  // An edge of the part moved in the waveform editor (MarkerControllerWaveform.cpp).
+  // An edge of the part moved in the waveform editor.
   void MoveWaveformEdge(segment_marker::Edge edge, int64_t second, bool finished) {
     marker_.MoveWaveformEdge(edge, second, finished);
   }
